@@ -1,0 +1,56 @@
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtGlobal>
+
+namespace {
+
+QTemporaryDir *temporaryRoot()
+{
+    // Built before main() and destroyed after every other static of the test, so the
+    // singletons' final flushes still find their directories.
+    static QTemporaryDir root(QDir::tempPath() + QStringLiteral("/zavek-test-XXXXXX"));
+    return &root;
+}
+
+void setUpTestEnvironment()
+{
+    QTemporaryDir *root = temporaryRoot();
+    if (!root->isValid())
+        qFatal("cannot create the temporary test directory: %s", qPrintable(root->errorString()));
+    const QString home = root->path() + QStringLiteral("/home");
+    const struct { const char *name; QString path; } variables[] = {
+        { "HOME", home },
+        { "XDG_CONFIG_HOME", home + QStringLiteral("/.config") },
+        { "XDG_DATA_HOME", home + QStringLiteral("/.local/share") },
+        { "XDG_CACHE_HOME", home + QStringLiteral("/.cache") },
+        { "QMF_DATA", home + QStringLiteral("/.qmf") },
+    };
+    QDir().mkpath(home);
+    for (const auto &variable : variables)
+        qputenv(variable.name, QFile::encodeName(variable.path));
+}
+
+} // namespace
+
+Q_CONSTRUCTOR_FUNCTION(setUpTestEnvironment)
+
+namespace ZavekTest {
+
+QString homePath()
+{
+    return QFile::decodeName(qgetenv("HOME"));
+}
+
+QString configPath()
+{
+    return QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+}
+
+QString dataPath(const QString &relativePath)
+{
+    return QStringLiteral(ZAVEK_TEST_DATA_DIR "/") + relativePath;
+}
+
+} // namespace ZavekTest

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the build tree into a scratch prefix, then builds and runs a small
+# application against it twice: through the CMake package and through pkg-config.
+set -euo pipefail
+build_dir=$1
+source_dir=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build_dir" --prefix "$prefix" > /dev/null
+libdir=$(find "$prefix" -name 'libzavek.so*' -printf '%h\n' | head -n 1)
+export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
+unset QT_PLUGIN_PATH
+
+# A sanitizer build of the library needs the same runtime in the application.
+sanitize=()
+if nm -D "$libdir/libzavek.so" | grep -q __asan_init; then sanitize=(-fsanitize=address,undefined); fi
+
+cmake -S "$source_dir" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
+      -DCMAKE_CXX_FLAGS="${sanitize[*]}" -DCMAKE_EXE_LINKER_FLAGS="${sanitize[*]}" > /dev/null
+cmake --build "$work/cmake-build" > /dev/null
+[ "$("$work/cmake-build/consumer")" = "1" ] || { echo "CMake consumer printed the wrong answer"; exit 1; }
+echo "CMake package: ok"
+
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+g++ -std=c++17 -fPIC "${sanitize[@]}" "$source_dir/main.cpp" -o "$work/pkgconfig-consumer" $(pkg-config --cflags --libs zavek)
+[ "$("$work/pkgconfig-consumer")" = "1" ] || { echo "pkg-config consumer printed the wrong answer"; exit 1; }
+echo "pkg-config: ok"

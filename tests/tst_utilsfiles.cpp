@@ -1,0 +1,400 @@
+#include <testenvironment.h>
+#include <zavekutils.h>
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QUrl>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <limits>
+
+namespace {
+
+const char saveSignature[] = "QString ZavekUtils::saveAttachmentToTemporaryFile(const QMailMessagePart&)";
+const char loadSignature[] = "bool ZavekUtils::loadMessageFromFile(const QUrl&, QMailMessage&)";
+
+const QFileDevice::Permissions privateMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// A mixed message with one text attachment per name; the id 0 means "not stored".
+QMailMessage messageWithAttachments(quint64 id, const QList<QByteArray> &fileNames)
+{
+    QMailMessage message;
+    message.setMultipartType(QMailMessagePartContainer::MultipartMixed);
+    for (const QByteArray &fileName : fileNames) {
+        QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Attachment);
+        disposition.setFilename(fileName);
+        message.appendPart(QMailMessagePart::fromData(QByteArray("content of ") + fileName, disposition,
+                                                      QMailMessageContentType("text/plain"),
+                                                      QMailMessageBody::Base64));
+    }
+    if (id != 0)
+        message.setId(QMailMessageId(id));
+    return message;
+}
+
+QStringList filesIn(const QString &directory)
+{
+    return QDir(directory).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray quoted(const QString &text)
+{
+    return QByteArray("\"") + text.toUtf8() + QByteArray("\"");
+}
+
+} // namespace
+
+class TestUtilsFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void formattedSize_data();
+    void formattedSize();
+    void formattedSizeWithoutCatalogue();
+
+    void textToHtml();
+
+    void checkFilesSize();
+
+    void loadMessageRefusesUnusablePaths_data();
+    void loadMessageRefusesUnusablePaths();
+    void loadMessageFromEmlFile();
+    void loadMessageFromNonEmailFile();
+
+    void attachmentDirectoryFollowsLocation();
+    void savingTwiceLeavesOneFile();
+    void unsavedMessagesKeepEachOthersCopies();
+    void partWithoutLocationTouchesNothing();
+    void hostileFileNamesStayInside_data();
+    void hostileFileNamesStayInside();
+    void unusableDirectoryIsReported();
+
+private:
+    QTemporaryDir m_scratch; // outside the home directory, for special files
+};
+
+void TestUtilsFiles::init()
+{
+    QDir(ZavekTest::homePath() + QStringLiteral("/.qmf")).removeRecursively();
+}
+
+void TestUtilsFiles::formattedSize_data()
+{
+    QTest::addColumn<uint>("size");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("zero") << 0u << QStringLiteral("0 bytes");
+    QTest::newRow("one") << 1u << QStringLiteral("1 byte");
+    QTest::newRow("999") << 999u << QStringLiteral("999 bytes");
+    QTest::newRow("1000 shown as 1 kB") << 1000u << QStringLiteral("1 kB");
+    QTest::newRow("1023 shown as 1 kB") << 1023u << QStringLiteral("1 kB");
+    QTest::newRow("1024") << 1024u << QStringLiteral("1 kB");
+    QTest::newRow("1536 rounded") << 1536u << QStringLiteral("2 kB");
+    QTest::newRow("just under 1 MB") << 1024u * 1024u - 1u << QStringLiteral("1 MB");
+    // 1023500 / 1024 = 999.51...: below the 1000 step, but rounds to four digits.
+    QTest::newRow("999.5 kB") << 1023500u << QStringLiteral("1000 kB");
+    QTest::newRow("999 kB") << 999u * 1024u << QStringLiteral("999 kB");
+    QTest::newRow("5 MB") << 5u * 1024u * 1024u << QStringLiteral("5 MB");
+    QTest::newRow("1000 MB shown as 1 GB") << 1000u * 1024u * 1024u << QStringLiteral("1 GB");
+    QTest::newRow("largest") << std::numeric_limits<uint>::max() << QStringLiteral("4 GB");
+}
+
+void TestUtilsFiles::formattedSize()
+{
+    QFETCH(uint, size);
+    QFETCH(QString, expected);
+
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral("zavek_en"), QStringLiteral(ZAVEK_TRANSLATIONS_DIR)));
+    QCoreApplication::installTranslator(&english);
+    const QString formatted = ZavekUtils::get_formatted_size(size);
+    QCoreApplication::removeTranslator(&english);
+    QCOMPARE(formatted, expected);
+}
+
+void TestUtilsFiles::formattedSizeWithoutCatalogue()
+{
+    QCOMPARE(ZavekUtils::get_formatted_size(999), QStringLiteral("qtn_comm_bytes"));
+    // Without a catalogue the identifier has no place for the number; Qt says so.
+    QTest::ignoreMessage(QtWarningMsg, "QString::arg: Argument missing: qtn_comm_megabytes, 3");
+    QCOMPARE(ZavekUtils::get_formatted_size(3u * 1024u * 1024u), QStringLiteral("qtn_comm_megabytes"));
+}
+
+void TestUtilsFiles::textToHtml()
+{
+    const QString prefix = QStringLiteral(
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\" \"http://www.w3.org/TR/REC-html40/strict.dtd\">\n"
+        "<html><head><style type=\"text/css\">body, p, li { font-family: 'Ulmar Pure', 'Ulmar Standard', sans-serif; }"
+        "</style></head><body>");
+    const QString suffix = QStringLiteral("</body></html>");
+
+    QCOMPARE(ZavekUtils::textToHtml(QStringLiteral("a<b & c>d\ne")),
+             prefix + QStringLiteral("a&lt;b &amp; c&gt;d<br/>e") + suffix);
+    // An entity already in the text is plain text to us: its ampersand is escaped too.
+    QCOMPARE(ZavekUtils::textToHtml(QStringLiteral("x &amp; y")), prefix + QStringLiteral("x &amp;amp; y") + suffix);
+    // Quotes, carriage returns and placeholder-like text pass through unchanged.
+    QCOMPARE(ZavekUtils::textToHtml(QStringLiteral("\"q\" 'r'\r\n%1 %2")),
+             prefix + QStringLiteral("\"q\" 'r'\r<br/>%1 %2") + suffix);
+    QCOMPARE(ZavekUtils::textToHtml(QString()), prefix + suffix);
+}
+
+void TestUtilsFiles::checkFilesSize()
+{
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QString first = directory.filePath(QStringLiteral("first.bin"));
+    const QString second = directory.filePath(QStringLiteral("second.bin"));
+    for (const QString &path : { first, second }) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(QByteArray(600, 'x')), qint64(600));
+    }
+    // The out-list is appended to, not replaced.
+    const QStringList earlier = { QStringLiteral("earlier") };
+    const QStringList both = earlier + QStringList{ QFileInfo(first).canonicalFilePath(), QFileInfo(second).canonicalFilePath() };
+
+    QStringList paths = earlier;
+    QCOMPARE(ZavekUtils::checkFilesSize({ first, second }, paths, 1200), int(ZavekUtils::FilesOk));
+    QCOMPARE(paths, both);
+
+    paths = earlier;
+    QCOMPARE(ZavekUtils::checkFilesSize({ first, second }, paths, 1199), int(ZavekUtils::SizeExceeded));
+    QCOMPARE(paths, both);
+
+    paths = earlier;
+    QCOMPARE(ZavekUtils::checkFilesSize({ first, second }, paths, 599), int(ZavekUtils::SizeExceeded));
+    QCOMPARE(paths, earlier + QStringList{ QFileInfo(first).canonicalFilePath() });
+
+    paths = earlier;
+    QCOMPARE(ZavekUtils::checkFilesSize({ directory.path(), first }, paths, 5000), int(ZavekUtils::NotAFile));
+    QCOMPARE(paths, earlier);
+
+    paths = earlier;
+    QCOMPARE(ZavekUtils::checkFilesSize({ first, directory.filePath(QStringLiteral("missing")) }, paths, 5000),
+             int(ZavekUtils::NotAFile));
+    QCOMPARE(paths, earlier + QStringList{ QFileInfo(first).canonicalFilePath() });
+
+    paths.clear();
+    QCOMPARE(ZavekUtils::checkFilesSize({}, paths, 0), int(ZavekUtils::FilesOk));
+    QVERIFY(paths.isEmpty());
+}
+
+void TestUtilsFiles::loadMessageRefusesUnusablePaths_data()
+{
+    QTest::addColumn<QUrl>("url");
+    QTest::addColumn<QByteArray>("warning");
+
+    const QUrl web(QStringLiteral("http://example.org/figures.eml"));
+    QTest::newRow("web address") << web
+                                 << QByteArray(loadSignature) + " message file url =  QUrl(\"http://example.org/figures.eml\") is invalid";
+    QTest::newRow("empty url") << QUrl() << QByteArray(loadSignature) + " message file url =  QUrl(\"\") is invalid";
+
+    const QString missing = ZavekTest::homePath() + QStringLiteral("/no-such.eml");
+    QTest::newRow("missing file") << QUrl::fromLocalFile(missing)
+                                  << QByteArray(loadSignature) + " Unable to load nonexistent file.";
+
+    const QString home = ZavekTest::homePath();
+    QTest::newRow("directory") << QUrl::fromLocalFile(home)
+                               << QByteArray(loadSignature) + " Refusing to load " + quoted(home) + " which is not a regular file.";
+
+    const QString device = QStringLiteral("/dev/null");
+    QTest::newRow("device") << QUrl::fromLocalFile(device)
+                            << QByteArray(loadSignature) + " Refusing to load " + quoted(device) + " which is not a regular file.";
+
+    // Nobody writes to this FIFO: reading it would block the test for ever.
+    const QString fifo = m_scratch.filePath(QStringLiteral("pipe.eml"));
+    QFile::remove(fifo);
+    if (::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0) {
+        QTest::newRow("fifo") << QUrl::fromLocalFile(fifo)
+                              << QByteArray(loadSignature) + " Refusing to load " + quoted(fifo) + " which is not a regular file.";
+    }
+}
+
+void TestUtilsFiles::loadMessageRefusesUnusablePaths()
+{
+    QFETCH(QUrl, url);
+    QFETCH(QByteArray, warning);
+
+    QMailMessage message;
+    message.setSubject(QStringLiteral("untouched"));
+    QTest::ignoreMessage(QtWarningMsg, warning.constData());
+    QVERIFY(!ZavekUtils::loadMessageFromFile(url, message));
+    QCOMPARE(message.subject(), QStringLiteral("untouched"));
+}
+
+void TestUtilsFiles::loadMessageFromEmlFile()
+{
+    QMailMessage message;
+    QVERIFY(ZavekUtils::loadMessageFromFile(QUrl::fromLocalFile(ZavekTest::dataPath(QStringLiteral("files/figures.eml"))), message));
+    QCOMPARE(message.messageType(), QMailMessage::Email);
+    QCOMPARE(message.subject(), QStringLiteral("Quarterly figures"));
+    QCOMPARE(message.from().address(), QStringLiteral("mira@example.net"));
+    QCOMPARE(message.partCount(), 2u);
+
+    // A loaded message has no id: its attachment goes to the directory shared by unsaved
+    // messages, and is written there decoded.
+    const QMailMessagePart &attachment = message.partAt(1);
+    QVERIFY(!attachment.location().containingMessageId().isValid());
+    const QString saved = ZavekUtils::saveAttachmentToTemporaryFile(attachment);
+    QVERIFY(!saved.isEmpty());
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("Budget line 1: 1200\nBudget line 2: 340\n"));
+    QCOMPARE(QFileInfo(saved).absolutePath(), ZavekUtils::getAttachmentTemporaryDirectory(attachment));
+}
+
+void TestUtilsFiles::loadMessageFromNonEmailFile()
+{
+    // Binary data is no message; the call must come back with an answer that agrees with
+    // what was loaded, without crashing or warning about success.
+    QTemporaryDir directory;
+    QVERIFY(directory.isValid());
+    const QString path = directory.filePath(QStringLiteral("image.png"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QByteArray binary("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+    for (int i = 0; i < 256; ++i)
+        binary.append(char(i));
+    file.write(binary);
+    file.close();
+
+    QMailMessage message;
+    const bool loaded = ZavekUtils::loadMessageFromFile(QUrl::fromLocalFile(path), message);
+    QCOMPARE(loaded, message.messageType() == QMailMessage::Email);
+}
+
+void TestUtilsFiles::attachmentDirectoryFollowsLocation()
+{
+    const QString root = ZavekUtils::getTemporaryDirectory();
+    QCOMPARE(root, ZavekTest::homePath() + QStringLiteral("/.qmf/tmp/zavek-temporary-files"));
+    QVERIFY(!QFileInfo::exists(root));
+
+    const QMailMessage stored = messageWithAttachments(42, { "a.txt", "b.txt" });
+    const QString first = ZavekUtils::getAttachmentTemporaryDirectory(stored.partAt(0));
+    const QByteArray digest = QCryptographicHash::hash("42-1", QCryptographicHash::Md5).toHex();
+    QCOMPARE(first, root + QLatin1Char('/') + QString::fromLatin1(digest));
+    QVERIFY(ZavekUtils::getAttachmentTemporaryDirectory(stored.partAt(1)) != first);
+    QCOMPARE(ZavekUtils::getAttachmentTemporaryDirectory(messageWithAttachments(42, { "other.txt" }).partAt(0)), first);
+    QVERIFY(ZavekUtils::getAttachmentTemporaryDirectory(messageWithAttachments(0, { "a.txt" }).partAt(0)) != first);
+}
+
+void TestUtilsFiles::savingTwiceLeavesOneFile()
+{
+    const QMailMessage message = messageWithAttachments(7, { "report.txt" });
+    const QMailMessagePart &part = message.partAt(0);
+    const QString directory = ZavekUtils::getAttachmentTemporaryDirectory(part);
+
+    // A stale copy and a subdirectory from earlier runs: the copy goes, the directory stays.
+    QVERIFY(QDir().mkpath(directory + QStringLiteral("/keep")));
+    QVERIFY(QFile::setPermissions(directory, privateMode | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    QFile stale(directory + QStringLiteral("/.stale"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    stale.close();
+
+    const QString first = ZavekUtils::saveAttachmentToTemporaryFile(part);
+    const QString second = ZavekUtils::saveAttachmentToTemporaryFile(part);
+    QVERIFY(!first.isEmpty());
+    QVERIFY(!second.isEmpty());
+    QCOMPARE(filesIn(directory), QStringList{ QFileInfo(second).fileName() });
+    QVERIFY(QFileInfo(directory + QStringLiteral("/keep")).isDir());
+    QFile file(second);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("content of report.txt"));
+
+    QCOMPARE(QFile::permissions(directory), privateMode);
+    QCOMPARE(QFile::permissions(ZavekUtils::getTemporaryDirectory()), privateMode);
+}
+
+void TestUtilsFiles::unsavedMessagesKeepEachOthersCopies()
+{
+    // Both parts sit at "0-1", so they share a directory; neither save may delete the other.
+    const QMailMessage one = messageWithAttachments(0, { "one.txt" });
+    const QMailMessage two = messageWithAttachments(0, { "two.txt" });
+    const QString directory = ZavekUtils::getAttachmentTemporaryDirectory(one.partAt(0));
+    QCOMPARE(ZavekUtils::getAttachmentTemporaryDirectory(two.partAt(0)), directory);
+
+    const QString first = ZavekUtils::saveAttachmentToTemporaryFile(one.partAt(0));
+    const QString second = ZavekUtils::saveAttachmentToTemporaryFile(two.partAt(0));
+    QVERIFY(!first.isEmpty());
+    QVERIFY(!second.isEmpty());
+    QVERIFY(first != second);
+    QVERIFY(QFileInfo::exists(first));
+    QVERIFY(QFileInfo::exists(second));
+    QCOMPARE(filesIn(directory).size(), 2);
+    QCOMPARE(QFile::permissions(directory), privateMode);
+    // Every directory created on the way is private as well.
+    QCOMPARE(QFile::permissions(ZavekTest::homePath() + QStringLiteral("/.qmf/tmp")), privateMode);
+}
+
+void TestUtilsFiles::partWithoutLocationTouchesNothing()
+{
+    QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Attachment);
+    disposition.setFilename("loose.txt");
+    const QMailMessagePart loose = QMailMessagePart::fromData(QByteArray("loose"), disposition,
+                                                              QMailMessageContentType("text/plain"), QMailMessageBody::Base64);
+
+    QTest::ignoreMessage(QtWarningMsg,
+                         "QString ZavekUtils::getAttachmentTemporaryDirectory(const QMailMessagePart&) Invalid location");
+    QVERIFY(ZavekUtils::getAttachmentTemporaryDirectory(loose).isNull());
+    QTest::ignoreMessage(QtWarningMsg,
+                         "QString ZavekUtils::getAttachmentTemporaryDirectory(const QMailMessagePart&) Invalid location");
+    QVERIFY(ZavekUtils::saveAttachmentToTemporaryFile(loose).isNull());
+    QVERIFY(!QFileInfo::exists(ZavekTest::homePath() + QStringLiteral("/.qmf")));
+}
+
+void TestUtilsFiles::hostileFileNamesStayInside_data()
+{
+    QTest::addColumn<QByteArray>("fileName");
+    QTest::newRow("parent directories") << QByteArray("../../../escaped.txt");
+    QTest::newRow("absolute") << QByteArray("/tmp/zavek-escaped.txt");
+    QTest::newRow("dot dot") << QByteArray("..");
+    QTest::newRow("dot") << QByteArray(".");
+    QTest::newRow("empty") << QByteArray("");
+    QTest::newRow("control characters") << QByteArray("a\x01\nb.txt");
+    QTest::newRow("hidden into parent") << QByteArray("sub/../../.bashrc");
+}
+
+void TestUtilsFiles::hostileFileNamesStayInside()
+{
+    QFETCH(QByteArray, fileName);
+
+    const QMailMessage message = messageWithAttachments(9, { fileName });
+    const QString directory = ZavekUtils::getAttachmentTemporaryDirectory(message.partAt(0));
+    const QString saved = ZavekUtils::saveAttachmentToTemporaryFile(message.partAt(0));
+    if (!saved.isEmpty())
+        QCOMPARE(QFileInfo(saved).absolutePath(), directory);
+
+    // Nothing was written anywhere else below the home directory, nor at the absolute name.
+    QDirIterator it(ZavekTest::homePath(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QVERIFY2(path.startsWith(directory + QLatin1Char('/')), qPrintable(path));
+    }
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/zavek-escaped.txt")));
+}
+
+void TestUtilsFiles::unusableDirectoryIsReported()
+{
+    // A plain file where the temporary directory should be.
+    QVERIFY(QDir().mkpath(ZavekTest::homePath() + QStringLiteral("/.qmf/tmp")));
+    QFile blocker(ZavekUtils::getTemporaryDirectory());
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+
+    const QMailMessage message = messageWithAttachments(3, { "blocked.txt" });
+    QTest::ignoreMessage(QtWarningMsg, (QByteArray(saveSignature) + " Error creating path").constData());
+    QVERIFY(ZavekUtils::saveAttachmentToTemporaryFile(message.partAt(0)).isNull());
+    QCOMPARE(QFileInfo(blocker.fileName()).size(), qint64(0));
+}
+
+QTEST_GUILESS_MAIN(TestUtilsFiles)
+
+#include "tst_utilsfiles.moc"

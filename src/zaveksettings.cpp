@@ -1,0 +1,372 @@
+#include "zaveksettings.h"
+
+#include "zavekglobal.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QSettings>
+
+#include <memory>
+
+const QString ZavekSettings::COMPANY = QStringLiteral("Ulmar");
+const QString ZavekSettings::PACKAGE = QStringLiteral("Zavek");
+const QString ZavekSettings::viewHtmlOption = QStringLiteral("viewHtmlMailFormat");
+const QString ZavekSettings::threadListOption = QStringLiteral("messageListOption");
+const QString ZavekSettings::downloadImagesOption = QStringLiteral("downloadImagesOption");
+const QString ZavekSettings::sendImmediatelyOption = QStringLiteral("sendMessagesOption");
+const QString ZavekSettings::sendAsPlaintextOption = QStringLiteral("sendAsPlaintext");
+const QString ZavekSettings::useConnectivityManagerOption = QStringLiteral("useConnectivityManager");
+const QString ZavekSettings::showFavouritesInSummaryOption = QStringLiteral("showFavouritesInSummary");
+const QString ZavekSettings::previewLinesOption = QStringLiteral("previewLines");
+const QString ZavekSettings::MessageSwipeSpeedOption = QStringLiteral("messageSwipeSpeed");
+const QString ZavekSettings::MessageSwipeDistanceOption = QStringLiteral("messageSwipeDistance");
+const QString ZavekSettings::sortKeyOption = QStringLiteral("sortKey");
+
+ZavekSettings::Setting::Setting()
+    : flag(Flag(0))
+{
+}
+
+ZavekSettings::Setting::Setting(Flag flag, const QVariant &defaultValue, const QVariant &value)
+    : flag(flag)
+    , defaultValue(defaultValue)
+    , value(value)
+{
+}
+
+ZavekSettings::Setting::~Setting() = default;
+
+namespace {
+
+// The singleton lives in a holder so that tests can replace it; the holder itself is a
+// function-local static, so first construction is thread-safe and destruction happens
+// at process exit.
+std::unique_ptr<ZavekSettings> &instanceSlot()
+{
+    static std::unique_ptr<ZavekSettings> slot(new ZavekSettings(nullptr));
+    return slot;
+}
+
+} // namespace
+
+ZavekSettings *ZavekSettings::instance()
+{
+    return instanceSlot().get();
+}
+
+void ZavekSettings::resetInstanceForTesting(bool discardFile)
+{
+    std::unique_ptr<ZavekSettings> &slot = instanceSlot();
+    QString fileName = slot->settingsStore->fileName();
+    slot.reset();
+    if (discardFile)
+        QFile::remove(fileName);
+    slot.reset(new ZavekSettings(nullptr));
+}
+
+ZavekSettings::ZavekSettings(QObject *parent)
+    : QObject(parent)
+    , settingsStore(nullptr)
+    , storeWatcher(nullptr)
+    , notifying(false)
+    , writeThrough(true)
+    , exiting(false)
+{
+    qRegisterMetaType<ZavekSettings::Flags>("ZavekSettings::Flags");
+
+    settings.insert(viewHtmlOption, Setting(ViewHtml, QVariant(true), QVariant()));
+    settings.insert(threadListOption, Setting(ThreadList, QVariant(false), QVariant()));
+    settings.insert(downloadImagesOption, Setting(DownloadImages, QVariant(true), QVariant()));
+    settings.insert(sendImmediatelyOption, Setting(SendImmediately, QVariant(true), QVariant()));
+    settings.insert(sendAsPlaintextOption, Setting(SendAsPlaintext, QVariant(false), QVariant()));
+    settings.insert(useConnectivityManagerOption, Setting(UseConnectivityManager, QVariant(true), QVariant()));
+    settings.insert(showFavouritesInSummaryOption, Setting(ShowFavouritesInSummary, QVariant(true), QVariant()));
+    settings.insert(previewLinesOption, Setting(PreviewLines, QVariant(2), QVariant()));
+    settings.insert(sortKeyOption, Setting(SortKey, QVariant(0), QVariant()));
+
+    settingsStore = new QSettings(COMPANY, PACKAGE);
+    Q_ASSERT(settingsStore);
+    warnIfStoreFailed("read");
+
+    addWatcher();
+    setNotify(true);
+    loadFromStore(QString());
+}
+
+ZavekSettings::~ZavekSettings()
+{
+    flush(true);
+    // Destroying the store synchronises it, so the final flush really reaches the disk.
+    settingsStore->sync();
+    warnIfStoreFailed("written");
+    delete settingsStore;
+    settingsStore = nullptr;
+}
+
+void ZavekSettings::warnIfStoreFailed(const char *operation) const
+{
+    if (settingsStore->status() == QSettings::NoError)
+        return;
+    const char *reason = settingsStore->status() == QSettings::FormatError ? "is malformed" : "cannot be accessed";
+    qWarning().noquote() << "ZavekSettings: the settings file" << settingsStore->fileName() << reason
+                         << "and was not fully" << operation;
+}
+
+QVariant ZavekSettings::getValue(const QString &key) const
+{
+    Q_ASSERT(settings.contains(key));
+    const auto it = settings.constFind(key);
+    if (it == settings.constEnd())
+        return QVariant();
+    return it->value.isValid() ? it->value : it->defaultValue;
+}
+
+void ZavekSettings::setValue(const QString &key, const QVariant &value, bool notify)
+{
+    Q_ASSERT(settings.contains(key));
+    const auto it = settings.find(key);
+    if (it == settings.end())
+        return;
+
+    addWatcher();
+    setNotify(notify);
+    it->value = value;
+
+    if (writeThrough) {
+        settingsStore->setValue(key, value);
+        pendingWrites.remove(key);
+    } else {
+        pendingWrites.insert(key);
+        if (notify)
+            Q_EMIT settingsChanged(Flags(it->flag));
+    }
+}
+
+void ZavekSettings::flush(bool notify)
+{
+    addWatcher();
+    setNotify(notify);
+
+    const QSet<QString> keys = pendingWrites;
+    pendingWrites.clear();
+    for (const QString &key : keys) {
+        const Setting &setting = settings[key];
+        if (!setting.value.isValid())
+            continue;
+        if (settingsStore->value(key, setting.defaultValue) != setting.value)
+            settingsStore->setValue(key, setting.value);
+    }
+}
+
+void ZavekSettings::flushWhenChanged(bool enable)
+{
+    writeThrough = enable;
+}
+
+ZavekSettings::Flags ZavekSettings::loadFromStore(const QString &key)
+{
+    Flags changed;
+    QStringList keys;
+    if (!key.isEmpty()) {
+        Q_ASSERT(settings.contains(key));
+        if (!settings.contains(key))
+            return changed;
+        keys.append(key);
+    } else {
+        keys = settings.keys();
+    }
+
+    for (const QString &name : qAsConst(keys)) {
+        // A change of ours that the file does not hold yet wins over the file.
+        if (pendingWrites.contains(name))
+            continue;
+        Setting &setting = settings[name];
+        const QVariant stored = settingsStore->value(name, setting.defaultValue);
+        if (!setting.value.isValid() || setting.value != stored) {
+            setting.value = stored;
+            changed |= setting.flag;
+        }
+    }
+    return changed;
+}
+
+void ZavekSettings::updateSettings(Flags flags)
+{
+    Q_EMIT settingsChanged(flags);
+}
+
+void ZavekSettings::addWatcher()
+{
+    if (!storeWatcher) {
+        if (!QCoreApplication::instance() || exiting)
+            return;
+        storeWatcher = new QFileSystemWatcher(this);
+        ENFORCE(connect(QCoreApplication::instance(), SIGNAL(aboutToQuit()), this, SLOT(onApplicationExit())));
+    }
+
+    const QString path = settingsStore->fileName();
+    if (storeWatcher->files().contains(path))
+        return;
+
+    QFile file(path);
+    if (!file.exists()) {
+        // A fresh device has no configuration directory yet; without it the file could not
+        // be created and changes of other processes would go unnoticed.
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        if (!file.open(QIODevice::ReadWrite)) {
+            qWarning().noquote() << "void ZavekSettings::addWatcher()"
+                                 << "The configuration file cannot be watched for changes! Re-start this process to try again!"
+                                 << file.errorString() << "Error code: " << int(file.error());
+            return;
+        }
+        file.close();
+    }
+    storeWatcher->addPath(path);
+}
+
+void ZavekSettings::setNotify(bool notify)
+{
+    if (!storeWatcher)
+        return;
+    if (notify && !notifying) {
+        ENFORCE(QObject::connect(storeWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onStoreChanged(QString))));
+        notifying = true;
+    } else if (!notify && notifying) {
+        ENFORCE(QObject::disconnect(storeWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onStoreChanged(QString))));
+        notifying = false;
+    }
+}
+
+void ZavekSettings::onStoreChanged(const QString &file)
+{
+    Q_UNUSED(file)
+    addWatcher();
+    if (QFile::exists(settingsStore->fileName())) {
+        settingsStore->sync();
+        warnIfStoreFailed("read");
+    }
+    const Flags flags = loadFromStore(QString());
+    Q_EMIT settingsChanged(flags);
+}
+
+void ZavekSettings::onApplicationExit()
+{
+    exiting = true;
+    if (storeWatcher) {
+        delete storeWatcher;
+        storeWatcher = nullptr;
+    }
+}
+
+bool ZavekSettings::viewHtml() const
+{
+    return getValue(viewHtmlOption).toBool();
+}
+
+void ZavekSettings::setViewHtml(bool viewHtml, bool notify)
+{
+    if (this->viewHtml() != viewHtml)
+        setValue(viewHtmlOption, QVariant(viewHtml), notify);
+}
+
+bool ZavekSettings::threadedList() const
+{
+    return getValue(threadListOption).toBool();
+}
+
+void ZavekSettings::setThreadedList(bool threadedList, bool notify)
+{
+    if (this->threadedList() != threadedList)
+        setValue(threadListOption, QVariant(threadedList), notify);
+}
+
+bool ZavekSettings::downloadImages() const
+{
+    return getValue(downloadImagesOption).toBool();
+}
+
+void ZavekSettings::setDownloadImages(bool downloadImages, bool notify)
+{
+    if (this->downloadImages() != downloadImages)
+        setValue(downloadImagesOption, QVariant(downloadImages), notify);
+}
+
+bool ZavekSettings::sendImmediately() const
+{
+    return getValue(sendImmediatelyOption).toBool();
+}
+
+void ZavekSettings::setSendImmediately(bool sendImmediately, bool notify)
+{
+    if (this->sendImmediately() != sendImmediately)
+        setValue(sendImmediatelyOption, QVariant(sendImmediately), notify);
+}
+
+bool ZavekSettings::useConnectivityManager() const
+{
+    return getValue(useConnectivityManagerOption).toBool();
+}
+
+void ZavekSettings::setUseConnectivityManager(bool useConnectivityManager, bool notify)
+{
+    if (this->useConnectivityManager() != useConnectivityManager)
+        setValue(useConnectivityManagerOption, QVariant(useConnectivityManager), notify);
+}
+
+bool ZavekSettings::showFavouritesInSummary() const
+{
+    return getValue(showFavouritesInSummaryOption).toBool();
+}
+
+void ZavekSettings::setShowFavouritesInSummary(bool showFavouritesInSummary, bool notify)
+{
+    if (this->showFavouritesInSummary() != showFavouritesInSummary)
+        setValue(showFavouritesInSummaryOption, QVariant(showFavouritesInSummary), notify);
+}
+
+ZavekSettings::PreviewLinesType ZavekSettings::previewLines() const
+{
+    const int value = getValue(previewLinesOption).toInt();
+    if (uint(value) <= uint(PreviewTwoLines))
+        return PreviewLinesType(value);
+    qWarning() << "ZavekSettings::PreviewLinesType ZavekSettings::previewLines() const"
+               << "Illegal PreviewLinesType value:" << value << "Returning default value instead";
+    return PreviewLinesType(settings.value(previewLinesOption).defaultValue.toInt());
+}
+
+void ZavekSettings::setPreviewLines(PreviewLinesType previewLines, bool notify)
+{
+    if (this->previewLines() != previewLines)
+        setValue(previewLinesOption, QVariant(int(previewLines)), notify);
+}
+
+bool ZavekSettings::sendAsPlaintext() const
+{
+    return getValue(sendAsPlaintextOption).toBool();
+}
+
+void ZavekSettings::setSendAsPlaintext(bool sendAsPlaintext, bool notify)
+{
+    if (this->sendAsPlaintext() != sendAsPlaintext)
+        setValue(sendAsPlaintextOption, QVariant(sendAsPlaintext), notify);
+}
+
+int ZavekSettings::sortKey() const
+{
+    return getValue(sortKeyOption).toInt();
+}
+
+void ZavekSettings::setSortKey(int sortKey, bool notify)
+{
+    if (this->sortKey() != sortKey)
+        setValue(sortKeyOption, QVariant(sortKey), notify);
+}
+
+int ZavekSettings::partialContentSize() const
+{
+    return 2048;
+}

@@ -1,0 +1,142 @@
+// Inline-resource scan of a large HTML body: one pass over the text for all content IDs,
+// against the plain search of the whole text once per part.
+//
+// The message: 1,000 image parts with content IDs, 100 of them referenced from about
+// 1 MB of HTML (half of those still on the server), 900 not referenced at all.
+
+#include "zavekutils.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+
+namespace {
+
+const int partCount = 1000;
+const int referencedCount = 100;
+const int htmlLength = 1 << 20;
+
+QString contentIdOf(int i)
+{
+    return QStringLiteral("image%1.png@01DA7C3E.5F2B%2").arg(i, 4, 10, QLatin1Char('0')).arg(i * 7919, 6, 16, QLatin1Char('0'));
+}
+
+struct Fixture
+{
+    QMailMessage message;
+    QString html;
+
+    Fixture()
+    {
+        message.setMultipartType(QMailMessagePartContainer::MultipartRelated);
+        for (int i = 0; i < partCount; ++i) {
+            const bool pending = (i % 2 == 1);
+            QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Inline);
+            if (pending)
+                disposition.setSize(2048);
+            QMailMessagePart part = QMailMessagePart::fromData(pending ? QByteArray() : QByteArray(200, 'p'), disposition,
+                                                               QMailMessageContentType("image/png"),
+                                                               QMailMessageBody::Base64);
+            part.setContentID(contentIdOf(i));
+            message.appendPart(part);
+        }
+        message.setId(QMailMessageId(7));
+
+        // Newsletter-like markup; every tenth part is referenced, spread over the text.
+        const QString filler = QStringLiteral(
+            "<tr><td class=\"item\" style=\"padding:8px;font-family:Arial,sans-serif\">"
+            "<a href=\"https://shop.zavek.test/offer?id=12345&amp;ref=news\">Spring offers in store now</a>"
+            "</td></tr>\n");
+        html.reserve(htmlLength + 4096);
+        int next = 0;
+        while (html.size() < htmlLength) {
+            html += filler;
+            if (next < referencedCount && html.size() > (next + 1) * (htmlLength / (referencedCount + 1))) {
+                html += QStringLiteral("<img src=\"cid:%1\" width=\"120\">").arg(contentIdOf(next * (partCount / referencedCount)));
+                ++next;
+            }
+        }
+    }
+};
+
+const Fixture &fixture()
+{
+    static const Fixture instance;
+    return instance;
+}
+
+// The described algorithm: the whole text searched once per part with a content ID.
+class PerPartSearch
+{
+public:
+    explicit PerPartSearch(const QString &html, QStringList *missing)
+        : _html(html)
+        , _missing(missing)
+    {
+    }
+
+    bool operator()(const QMailMessagePart &part)
+    {
+        const QString id = part.contentID();
+        if (!id.isEmpty() && _html.indexOf(id) >= 0 && !ZavekUtils::isPartDownloaded(part))
+            _missing->append(part.location().toString(true));
+        return true;
+    }
+
+private:
+    QString _html;
+    QStringList *_missing;
+};
+
+void BM_MissingResources_PerPartSearch(benchmark::State &state)
+{
+    const Fixture &f = fixture();
+    for (auto _ : state) {
+        QStringList missing;
+        f.message.foreachPart(PerPartSearch(f.html, &missing));
+        benchmark::DoNotOptimize(missing);
+    }
+    state.SetBytesProcessed(state.iterations() * f.html.size() * qint64(sizeof(QChar)));
+}
+
+void BM_MissingResources(benchmark::State &state)
+{
+    const Fixture &f = fixture();
+    int found = 0;
+    for (auto _ : state) {
+        const QStringList missing = ZavekUtils::Message::getMissingResources(f.message, f.html);
+        found = missing.size();
+        benchmark::DoNotOptimize(missing);
+    }
+    state.counters["missing"] = found;
+    state.SetBytesProcessed(state.iterations() * f.html.size() * qint64(sizeof(QChar)));
+}
+
+void BM_Resources(benchmark::State &state)
+{
+    const Fixture &f = fixture();
+    int found = 0;
+    for (auto _ : state) {
+        const QHash<QString, QVariant> resources = ZavekUtils::Message::getResources(f.message, f.html);
+        found = resources.size();
+        benchmark::DoNotOptimize(resources);
+    }
+    state.counters["resources"] = found;
+    state.SetBytesProcessed(state.iterations() * f.html.size() * qint64(sizeof(QChar)));
+}
+
+} // namespace
+
+BENCHMARK(BM_MissingResources_PerPartSearch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MissingResources)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Resources)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}

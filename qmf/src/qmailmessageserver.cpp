@@ -1,0 +1,537 @@
+#include "qmailmessageserver.h"
+#include "qmailmessageserver_p.h"
+#include "qmailserviceaction_p.h"
+#if __has_include("qmailstorecontrol.h")
+#include "qmailstorecontrol.h"
+#define QMF_HAVE_STORE_CONTROL 1
+#endif
+#include "qmailstore.h"
+
+#include <QTimer>
+#include <QtDebug>
+
+#include <algorithm>
+
+namespace QmfStandIn {
+
+namespace {
+
+// Set while the singleton exists; actions outliving it at process exit find it gone.
+MessageServerPrivate *s_server = nullptr;
+
+const QString &cancelledText()
+{
+    static const QString text = QStringLiteral("Cancelled by user");
+    return text;
+}
+
+QMailServiceAction::Status errorStatus(QMailServiceAction::Status::ErrorCode code, const QString &text)
+{
+    return QMailServiceAction::Status(code, text, QMailAccountId(), QMailFolderId(), QMailMessageId());
+}
+
+void setStoreIpc(bool established)
+{
+#ifdef QMF_HAVE_STORE_CONTROL
+    QmfStandIn::setIpcConnectionEstablished(established);
+#else
+    Q_UNUSED(established);
+#endif
+}
+
+bool byId(const ObservedAction &a, const ObservedAction &b)
+{
+    return a.id < b.id;
+}
+
+} // namespace
+
+// --- MessageServerPrivate: bookkeeping ------------------------------------------------
+
+MessageServerPrivate::MessageServerPrivate(MessageServer *server)
+    : q(server)
+{
+}
+
+MessageServerPrivate *MessageServerPrivate::instance()
+{
+    static bool created = false;
+    if (!created) {
+        created = true;
+        MessageServer::instance();
+    }
+    return s_server;
+}
+
+void MessageServerPrivate::registerAction(QMailServiceAction *action)
+{
+    actions.append(action);
+}
+
+void MessageServerPrivate::unregisterAction(QMailServiceAction *action)
+{
+    actions.removeAll(action);
+}
+
+int MessageServerPrivate::indexOfRequest(quint64 requestId) const
+{
+    for (int i = requests.size() - 1; i >= 0; --i) {
+        if (requests.at(i).id == requestId)
+            return i;
+    }
+    return -1;
+}
+
+QMailServiceActionPrivate *MessageServerPrivate::runningActionPrivate(quint64 requestId) const
+{
+    if (!running.contains(requestId))
+        return nullptr;
+    const int index = indexOfRequest(requestId);
+    if (index < 0 || !requests.at(index).action)
+        return nullptr;
+    QMailServiceActionPrivate *action = QMailServiceActionPrivate::get(requests.at(index).action.data());
+    return action->requestId() == requestId ? action : nullptr;
+}
+
+bool MessageServerPrivate::isRunning(quint64 requestId, quint64 requestEpoch) const
+{
+    return requestEpoch == epoch && runningActionPrivate(requestId);
+}
+
+// --- MessageServerPrivate: requests ----------------------------------------------------
+
+Request MessageServerPrivate::record(QMailServiceAction *action, QMailServerRequestType type, const QString &call,
+                                     const QVariantList &arguments)
+{
+    Request request;
+    request.id = ++lastRequestId;
+    request.action = action;
+    request.type = type;
+    request.call = call;
+    request.arguments = arguments;
+    requests.append(request);
+    running.append(request.id);
+    return request;
+}
+
+void MessageServerPrivate::announce(quint64 requestId, bool local)
+{
+    const int index = indexOfRequest(requestId);
+    if (index < 0)
+        return;
+    const Request request = requests.at(index);
+    emit q->requestReceived(request);
+    if (local)
+        return;
+
+    if (!QMailStore::instance()->isIpcConnectionEstablished()) {
+        const quint64 requestEpoch = epoch;
+        QTimer::singleShot(0, q, [this, requestId, requestEpoch] {
+            if (QMailServiceActionPrivate *action = isRunning(requestId, requestEpoch) ? runningActionPrivate(requestId) : nullptr)
+                action->fail(errorStatus(QMailServiceAction::Status::ErrInternalServer,
+                                         QStringLiteral("No connection to the message server")));
+        });
+        return;
+    }
+    if (mode == MessageServer::Automatic)
+        startAutomatic(request);
+}
+
+void MessageServerPrivate::requestEnded(quint64 requestId, QMailServiceAction::Activity outcome)
+{
+    running.removeAll(requestId);
+    if (mode != MessageServer::Automatic)
+        return;
+    const auto entry = std::find_if(observed.begin(), observed.end(),
+                                    [requestId](const ObservedAction &a) { return a.id == requestId; });
+    if (entry == observed.end())
+        return;
+    entry->activity = outcome;
+    const QMailServiceAction::Activity activity = outcome;
+    for (QMailServiceAction *action : qAsConst(actions)) {
+        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
+        if (info && info->id() == requestId)
+            QMailServiceActionPrivate::get(info)->setActivity(activity);
+    }
+    removeObservedLater(requestId);
+}
+
+void MessageServerPrivate::cancelRequested(QMailServiceAction *action)
+{
+    // An info object stands for a server action: cancelling it cancels that request.
+    if (QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action)) {
+        if (runningActionPrivate(info->id()))
+            return cancelRequested(requests.at(indexOfRequest(info->id())).action.data());
+        cancellations.append(action);
+        return;
+    }
+    cancellations.append(action);
+    if (!answerCancellations)
+        return;
+    const quint64 requestId = QMailServiceActionPrivate::get(action)->requestId();
+    const quint64 requestEpoch = epoch;
+    QTimer::singleShot(0, q, [this, requestId, requestEpoch] {
+        if (isRunning(requestId, requestEpoch))
+            runningActionPrivate(requestId)->fail(
+                    errorStatus(QMailServiceAction::Status::ErrCancel, cancelledText()));
+    });
+}
+
+// --- MessageServerPrivate: observers ---------------------------------------------------
+
+void MessageServerPrivate::listActionsRequested(QMailActionObserver *observer)
+{
+    // The answer comes like one over IPC: after the caller has had a chance to connect.
+    const QPointer<QMailActionObserver> target(observer);
+    QTimer::singleShot(0, q, [this, target] {
+        if (target)
+            reportTo(target.data());
+    });
+}
+
+void MessageServerPrivate::reportTo(QMailActionObserver *observer)
+{
+    const QList<QSharedPointer<QMailActionInfo> > previous = observer->actions();
+    QList<QSharedPointer<QMailActionInfo> > list;
+    for (const ObservedAction &entry : qAsConst(observed)) {
+        QSharedPointer<QMailActionInfo> info;
+        for (const QSharedPointer<QMailActionInfo> &candidate : previous) {
+            if (candidate && candidate->id() == entry.id)
+                info = candidate;
+        }
+        if (!info) {
+            info.reset(QMailServiceActionPrivate::createInfo(entry.id, entry.requestType));
+            QMailServiceActionPrivate *state = QMailServiceActionPrivate::get(info.data());
+            state->activity = entry.activity;
+            state->status = entry.status;
+            state->progressValue = qMin(entry.progress, entry.total);
+            state->progressTotal = entry.total;
+        }
+        list.append(info);
+    }
+    QMailServiceActionPrivate::get(observer)->setObservedActions(list);
+}
+
+void MessageServerPrivate::reportToAll()
+{
+    // A slot may create or delete observers while we report.
+    QList<QPointer<QMailActionObserver> > targets;
+    for (QMailActionObserver *observer : qAsConst(observers))
+        targets.append(observer);
+    for (const QPointer<QMailActionObserver> &observer : qAsConst(targets)) {
+        if (observer)
+            reportTo(observer.data());
+    }
+}
+
+void MessageServerPrivate::removeObservedLater(QMailActionId id)
+{
+    const quint64 requestEpoch = epoch;
+    QTimer::singleShot(0, q, [this, id, requestEpoch] {
+        if (requestEpoch != epoch)
+            return;
+        const auto entry = std::find_if(observed.begin(), observed.end(),
+                                        [id](const ObservedAction &a) { return a.id == id; });
+        if (entry == observed.end())
+            return;
+        observed.erase(entry);
+        reportToAll();
+    });
+}
+
+// --- MessageServer ---------------------------------------------------------------------
+
+MessageServer::MessageServer()
+    : d(new MessageServerPrivate(this))
+{
+    s_server = d.data();
+    qmfRegisterServiceActionTypes();
+}
+
+MessageServer::~MessageServer()
+{
+    s_server = nullptr;
+}
+
+MessageServer *MessageServer::instance()
+{
+    static MessageServer server;
+    return &server;
+}
+
+void MessageServer::reset()
+{
+    ++d->epoch;
+    d->mode = Scripted;
+    d->delay = 0;
+    d->lastRequestId = 0;
+    d->requests.clear();
+    d->running.clear();
+    d->answerCancellations = true;
+    d->cancellations.clear();
+    d->observed.clear();
+    d->remoteMailboxes.clear();
+    d->remoteFiles.clear();
+    for (QMailServiceAction *action : qAsConst(d->actions))
+        QMailServiceActionPrivate::get(action)->forgetRequest();
+    setStoreIpc(true);
+}
+
+void MessageServer::setMode(Mode mode)
+{
+    d->mode = mode;
+}
+
+MessageServer::Mode MessageServer::mode() const
+{
+    return d->mode;
+}
+
+void MessageServer::setAutomaticDelay(int milliseconds)
+{
+    d->delay = qMax(0, milliseconds);
+}
+
+int MessageServer::automaticDelay() const
+{
+    return d->delay;
+}
+
+QList<Request> MessageServer::requests() const
+{
+    return d->requests;
+}
+
+QList<Request> MessageServer::runningRequests() const
+{
+    QList<Request> result;
+    for (const Request &request : qAsConst(d->requests)) {
+        if (d->running.contains(request.id))
+            result.append(request);
+    }
+    return result;
+}
+
+Request MessageServer::lastRequest() const
+{
+    return d->requests.isEmpty() ? Request() : d->requests.last();
+}
+
+Request MessageServer::runningRequest(QMailServiceAction *action) const
+{
+    if (!action || !QMailServiceActionPrivate::get(action)->isRunning())
+        return Request();
+    const int index = d->indexOfRequest(QMailServiceActionPrivate::get(action)->requestId());
+    return index < 0 ? Request() : d->requests.at(index);
+}
+
+int MessageServer::requestCount() const
+{
+    return d->requests.size();
+}
+
+namespace {
+
+QMailServiceActionPrivate *runningState(QMailServiceAction *action, const char *what)
+{
+    if (!action || !QMailServiceActionPrivate::get(action)->isRunning()) {
+        qWarning("QmfStandIn::MessageServer::%s: the action has no running request", what);
+        return nullptr;
+    }
+    return QMailServiceActionPrivate::get(action);
+}
+
+} // namespace
+
+void MessageServer::setConnectivity(QMailServiceAction *action, QMailServiceAction::Connectivity connectivity)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "setConnectivity"))
+        state->setConnectivity(connectivity);
+}
+
+void MessageServer::setActivity(QMailServiceAction *action, QMailServiceAction::Activity activity)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "setActivity"))
+        state->setActivity(activity);
+}
+
+void MessageServer::setProgress(QMailServiceAction *action, uint value, uint total)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "setProgress"))
+        state->setProgress(value, total);
+}
+
+void MessageServer::setStatus(QMailServiceAction *action, const QMailServiceAction::Status &status)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "setStatus"))
+        state->setStatus(status);
+}
+
+void MessageServer::succeed(QMailServiceAction *action)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "succeed"))
+        state->setActivity(QMailServiceAction::Successful);
+}
+
+void MessageServer::fail(QMailServiceAction *action, QMailServiceAction::Status::ErrorCode code, const QString &text)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "fail"))
+        state->fail(errorStatus(code, text));
+}
+
+void MessageServer::reportTransmitted(QMailTransmitAction *action, const QMailMessageIdList &ids)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "reportTransmitted"))
+        state->emitMessagesTransmitted(ids);
+}
+
+void MessageServer::reportFailedTransmission(QMailTransmitAction *action, const QMailMessageIdList &ids,
+                                             QMailServiceAction::Status::ErrorCode code)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "reportFailedTransmission"))
+        state->emitMessagesFailedTransmission(ids, code);
+}
+
+void MessageServer::setMessagesAdded(QMailStorageAction *action, const QMailMessageIdList &ids)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "setMessagesAdded"))
+        state->setMessagesAdded(ids);
+}
+
+void MessageServer::setAnswerCancellations(bool answer)
+{
+    d->answerCancellations = answer;
+}
+
+bool MessageServer::answersCancellations() const
+{
+    return d->answerCancellations;
+}
+
+void MessageServer::answerCancellation(QMailServiceAction *action)
+{
+    if (QMailServiceActionPrivate *state = runningState(action, "answerCancellation"))
+        state->fail(errorStatus(QMailServiceAction::Status::ErrCancel, cancelledText()));
+}
+
+QList<QPointer<QMailServiceAction> > MessageServer::cancellationRequests() const
+{
+    return d->cancellations;
+}
+
+void MessageServer::dropIpcConnection()
+{
+    setStoreIpc(false);
+    const QList<quint64> running = d->running;
+    const quint64 requestEpoch = d->epoch;
+    for (quint64 requestId : running) {
+        if (!d->isRunning(requestId, requestEpoch))
+            continue;
+        d->runningActionPrivate(requestId)->fail(errorStatus(
+                QMailServiceAction::Status::ErrInternalServer,
+                QStringLiteral("Connection to the message server was lost")));
+    }
+}
+
+void MessageServer::establishIpcConnection()
+{
+    setStoreIpc(true);
+}
+
+bool MessageServer::isIpcConnectionEstablished() const
+{
+    return QMailStore::instance()->isIpcConnectionEstablished();
+}
+
+void MessageServer::setRunningActions(const QList<ObservedAction> &actions)
+{
+    d->observed = actions;
+    std::stable_sort(d->observed.begin(), d->observed.end(), byId);
+    d->reportToAll();
+}
+
+QList<ObservedAction> MessageServer::runningActions() const
+{
+    return d->observed;
+}
+
+void MessageServer::setObservedActionStatus(QMailActionId id, const QMailServiceAction::Status &status)
+{
+    for (ObservedAction &entry : d->observed) {
+        if (entry.id == id)
+            entry.status = status;
+    }
+    const QList<QMailServiceAction *> actions = d->actions;
+    for (QMailServiceAction *action : actions) {
+        QPointer<QMailActionInfo> info = qobject_cast<QMailActionInfo *>(action);
+        if (!info || info->id() != id || !d->actions.contains(action))
+            continue;
+        const bool codeChanged = info->statusErrorCode() != status.errorCode;
+        QMailServiceActionPrivate::get(info.data())->setStatus(status);
+        if (codeChanged && info)
+            emit info->statusErrorCodeChanged(status.errorCode);
+    }
+}
+
+void MessageServer::setObservedActionProgress(QMailActionId id, uint value, uint total)
+{
+    for (ObservedAction &entry : d->observed) {
+        if (entry.id == id) {
+            entry.progress = qMin(value, total);
+            entry.total = total;
+        }
+    }
+    const QList<QMailServiceAction *> actions = d->actions;
+    for (QMailServiceAction *action : actions) {
+        if (!d->actions.contains(action))
+            continue;
+        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
+        if (info && info->id() == id)
+            QMailServiceActionPrivate::get(info)->setProgress(value, total);
+    }
+}
+
+void MessageServer::completeObservedAction(QMailActionId id)
+{
+    bool known = false;
+    for (ObservedAction &entry : d->observed) {
+        if (entry.id == id) {
+            entry.activity = QMailServiceAction::Successful;
+            known = true;
+        }
+    }
+    if (!known) {
+        qWarning("QmfStandIn::MessageServer::completeObservedAction: no running action %llu",
+                 static_cast<unsigned long long>(id));
+        return;
+    }
+    const QList<QMailServiceAction *> actions = d->actions;
+    for (QMailServiceAction *action : actions) {
+        if (!d->actions.contains(action))
+            continue;
+        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
+        if (info && info->id() == id)
+            QMailServiceActionPrivate::get(info)->setActivity(QMailServiceAction::Successful);
+    }
+    d->removeObservedLater(id);
+}
+
+void MessageServer::setRemoteMailbox(const QMailAccountId &account, const QString &directory)
+{
+    if (directory.isEmpty())
+        d->remoteMailboxes.remove(account);
+    else
+        d->remoteMailboxes.insert(account, directory);
+}
+
+QString MessageServer::remoteMailbox(const QMailAccountId &account) const
+{
+    return d->remoteMailboxes.value(account);
+}
+
+QString MessageServer::remoteFileOf(const QMailMessageId &id) const
+{
+    return d->remoteFiles.value(id);
+}
+
+} // namespace QmfStandIn

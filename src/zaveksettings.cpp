@@ -109,7 +109,10 @@ ZavekSettings::~ZavekSettings()
 
 void ZavekSettings::warnIfStoreFailed(const char *operation) const
 {
-    if (settingsStore->status() == QSettings::NoError)
+    // A malformed file is still written over; only an access error loses a write.
+    const bool failed = qstrcmp(operation, "read") == 0 ? settingsStore->status() != QSettings::NoError
+                                                       : settingsStore->status() == QSettings::AccessError;
+    if (!failed)
         return;
     const char *reason = settingsStore->status() == QSettings::FormatError ? "is malformed" : "cannot be accessed";
     qWarning().noquote() << "ZavekSettings: the settings file" << settingsStore->fileName() << reason
@@ -213,10 +216,12 @@ void ZavekSettings::addWatcher()
         return;
 
     QFile file(path);
-    if (!file.exists()) {
+    if (!file.exists())
         // A fresh device has no configuration directory yet; without it the file could not
         // be created and changes of other processes would go unnoticed.
         QDir().mkpath(QFileInfo(path).absolutePath());
+    // Opening also catches something other than a file in the file's place.
+    if (!QFileInfo(path).isFile()) {
         if (!file.open(QIODevice::ReadWrite)) {
             qWarning().noquote() << "void ZavekSettings::addWatcher()"
                                  << "The configuration file cannot be watched for changes! Re-start this process to try again!"
@@ -233,6 +238,11 @@ void ZavekSettings::setNotify(bool notify)
     if (!storeWatcher)
         return;
     if (notify && !notifying) {
+        // While nobody listened, a replacement of the file may have dropped it from the
+        // watcher; listening again must also mean watching again.
+        const QString path = settingsStore->fileName();
+        if (QFileInfo(path).isFile() && !storeWatcher->files().contains(path))
+            storeWatcher->addPath(path);
         ENFORCE(QObject::connect(storeWatcher, SIGNAL(fileChanged(QString)), this, SLOT(onStoreChanged(QString))));
         notifying = true;
     } else if (!notify && notifying) {

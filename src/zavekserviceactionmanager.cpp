@@ -1,0 +1,462 @@
+// The manager itself: construction, the registry and caches, the queue and its scheduler,
+// cancellation, the completion path and the status and progress relays.
+
+#include "zavekserviceactionmanager.h"
+#include "zavekserviceactionmanager_p.h"
+
+#include "zavekglobal.h"
+#include "zaveknetwork.h"
+
+#include <qmailstore.h>
+
+#include <QDebug>
+#include <QTimer>
+
+using namespace ZavekServiceActionManagerPrivate;
+
+namespace {
+
+ZavekServiceActionManager *testInstance = nullptr;
+
+// Restarts after internal-state resets in a row before the operation is given up.
+const int MaximumResetRestarts = 3;
+
+void cancelAction(QMailServiceAction *action)
+{
+    Q_ASSERT_X(action, "cancelAction", "action");
+    if (!action)
+        return;
+    const QMailServiceAction::Activity activity = action->activity();
+    if ((activity == QMailServiceAction::Pending || activity == QMailServiceAction::InProgress) && action->isRunning())
+        action->cancelOperation();
+    else
+        qWarning() << "void<unnamed>::cancelAction(QMailServiceAction*)"
+                   << "Cannot cancel service action: not Pending or InProgress";
+}
+
+} // namespace
+
+// ---- Action ----
+
+ZavekServiceActionManager::Action::Action(QMailServiceAction *action, Priority priority, bool needsNetwork)
+    : _serviceAction(action), _priority(priority), _needsNetwork(needsNetwork)
+{
+}
+
+ZavekServiceActionManager::Action::~Action() = default;
+
+QMailMessageId ZavekServiceActionManager::Action::messageId() const
+{
+    return QMailMessageId();
+}
+
+QMailMessagePartContainer::Location ZavekServiceActionManager::Action::messagePartLocation() const
+{
+    return QMailMessagePartContainer::Location();
+}
+
+QDataStream &operator<<(QDataStream &stream, ZavekServiceActionManager::Activity activity)
+{
+    return stream << qint32(activity);
+}
+
+QDataStream &operator>>(QDataStream &stream, ZavekServiceActionManager::Activity &activity)
+{
+    qint32 value = 0;
+    stream >> value;
+    activity = static_cast<ZavekServiceActionManager::Activity>(value);
+    return stream;
+}
+
+// ---- construction ----
+
+ZavekServiceActionManager *ZavekServiceActionManager::instance()
+{
+    if (testInstance)
+        return testInstance;
+    static ZavekServiceActionManager manager;
+    return &manager;
+}
+
+void ZavekServiceActionManager::setTestInstance(ZavekServiceActionManager *manager)
+{
+    testInstance = manager;
+}
+
+ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationManager *networkConfigurationManager,
+                                                     QObject *parent)
+    : QObject(parent)
+    , queue(new ActionQueue)
+    , cacheIndex(new CacheIndex)
+{
+    networkConfig = networkConfigurationManager ? networkConfigurationManager
+                                                : ZavekNetworkConfigurationManager::create(this);
+    if (!networkConfig->parent())
+        networkConfig->setParent(this);
+    networkSessionIdleTimer = new QTimer(this);
+
+    qRegisterMetaType<ZavekServiceActionManager::Serial>("ZavekServiceActionManager::Serial");
+    qRegisterMetaType<ZavekServiceActionManager::Activity>("ZavekServiceActionManager::Activity");
+    qRegisterMetaTypeStreamOperators<ZavekServiceActionManager::Activity>("ZavekServiceActionManager::Activity");
+
+    retrievalAction = new QMailRetrievalAction(this);
+    transmitAction = new QMailTransmitAction(this);
+    storageAction = new QMailStorageAction(this);
+    observerAction = new QMailActionObserver(this);
+
+    const QList<QMailServiceAction *> sharedActions{retrievalAction, transmitAction, storageAction};
+    for (QMailServiceAction *action : sharedActions) {
+        ENFORCE(connect(action, SIGNAL(connectivityChanged(QMailServiceAction::Connectivity)), this, SLOT(onActionConnectivityChanged(QMailServiceAction::Connectivity))));
+        ENFORCE(connect(action, SIGNAL(activityChanged(QMailServiceAction::Activity)), this, SLOT(onActionActivityChanged(QMailServiceAction::Activity))));
+        ENFORCE(connect(action, SIGNAL(statusChanged(QMailServiceAction::Status)), this, SLOT(onActionStatusChanged(QMailServiceAction::Status))));
+        ENFORCE(connect(action, SIGNAL(progressChanged(uint, uint)), this, SLOT(onActionProgressChanged(uint, uint))));
+    }
+    ENFORCE(connect(networkConfig, SIGNAL(onlineStateChanged(bool)), this, SLOT(onOnlineStateChanged(bool))));
+    ENFORCE(connect(QMailStore::instance(), SIGNAL(ipcConnectionEstablished()), this, SLOT(onIpcConnectionEstablished())));
+    ENFORCE(connect(observerAction, SIGNAL(actionsChanged(QList<QSharedPointer<QMailActionInfo> >)), this, SLOT(onActionsChanged(QList<QSharedPointer<QMailActionInfo> >))));
+
+    networkSessionIdleTimer->setSingleShot(true);
+}
+
+ZavekServiceActionManager::~ZavekServiceActionManager()
+{
+    if (testInstance == this)
+        testInstance = nullptr;
+    // The session is not closed (the link may serve others), but its object is ours.
+    delete networkSession;
+    networkSession = nullptr;
+}
+
+// ---- registry ----
+
+const ZavekServiceActionManager::OperationInfo *ZavekServiceActionManager::operationInfo(uint serial) const
+{
+    if (!current.isNull() && current->_serial == serial)
+        return current.data();
+    return queue->find(serial).data();
+}
+
+const QList<uint> &ZavekServiceActionManager::operations(const QMailMessagePartContainer::Location &location) const
+{
+    static const QList<uint> NULL_OPLIST;
+    const auto found = partLocationCache.constFind(location.toString(true));
+    return found == partLocationCache.constEnd() ? NULL_OPLIST : found.value();
+}
+
+ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(ActionPointer action) const
+{
+    Q_ASSERT_X(!action.isNull(), "findAction", "!action.isNull()");
+    if (action.isNull())
+        return ActionPointer();
+
+    const QString description = action->description();
+    switch (action->_mergePolicy) {
+    case Action::MergeNever:
+        return ActionPointer();
+    case Action::MergeAlways:
+        if (!current.isNull() && current->description() == description)
+            return current;
+        return queue->withDescription(description).value(0);
+    case Action::MergeUnlessStarted: {
+        // A started run took its snapshot already; a request must wait for the next one.
+        if (!current.isNull() && !current->_started && current->description() == description)
+            return current;
+        const QList<ActionPointer> equal = queue->withDescription(description);
+        for (const ActionPointer &candidate : equal) {
+            if (!candidate->_started)
+                return candidate;
+        }
+        return ActionPointer();
+    }
+    case Action::MergeIfLastStoreChange: {
+        // Merging behind a later store change would undo the user's last change.
+        ActionPointer last = queue->lastStoreChange();
+        if (last.isNull() && !current.isNull() && current->_mergePolicy == Action::MergeIfLastStoreChange)
+            last = current;
+        if (!last.isNull() && last->description() == description)
+            return last;
+        return ActionPointer();
+    }
+    }
+    return ActionPointer();
+}
+
+void ZavekServiceActionManager::removeFromCaches(uint serial)
+{
+    // Each entry was recorded when it was made, so only this serial's keys are visited,
+    // exactly as they were stored; operations usually finish in order, near the list heads.
+    const CacheIndex::Keys keys = cacheIndex->take(serial);
+    for (const QMailMessageId &id : keys.ids) {
+        const auto entry = messageIdCache.find(id);
+        if (entry == messageIdCache.end())
+            continue;
+        entry.value().removeOne(serial);
+        if (entry.value().isEmpty())
+            messageIdCache.erase(entry);
+    }
+    for (const QString &key : keys.locations) {
+        const auto entry = partLocationCache.find(key);
+        if (entry == partLocationCache.end())
+            continue;
+        entry.value().removeOne(serial);
+        if (entry.value().isEmpty())
+            partLocationCache.erase(entry);
+    }
+}
+
+// ---- queue and scheduler ----
+
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *actionPointer,
+                                                                     const QMailMessagePartContainer::Location &partLocation,
+                                                                     const QMailMessageIdList &ids)
+{
+    Q_ASSERT_X(actionPointer, "enqueue", "actionPointer");
+    if (!actionPointer)
+        return 0;
+    ActionPointer action(actionPointer);
+    const ActionPointer existing = findAction(action);
+
+    if (networkSessionIdleTimer->isActive())
+        networkSessionIdleTimer->stop();
+    if (action->_needsNetwork && !isOnline() && !networkSession)
+        goOnline(networkConfig);
+
+    if (existing.isNull()) {
+        action->_serial = ++lastSerial;
+        if (current.isNull()) {
+            current = action;
+        } else {
+            queue->append(action);
+            if (current->_priority < action->_priority) {
+                if (!current->_started) {
+                    // Chosen but still waiting: it simply steps back behind the urgent work.
+                    queue->prepend(current);
+                    current = getNext();
+                } else if (!current->_cancelRequested) {
+                    // Interrupt the run; the operation runs again later under its serial.
+                    current->_preempted = true;
+                    current->_cancelRequested = true;
+                    queue->prepend(current);
+                    cancelAction(current->_serviceAction);
+                }
+            }
+        }
+    } else {
+        action = existing;
+    }
+
+    const Serial serial = action->_serial;
+    for (const QMailMessageId &id : ids) {
+        messageIdCache[id].append(serial);
+        cacheIndex->addId(serial, id);
+    }
+    if (partLocation.isValid(true)) {
+        const QString key = partLocation.toString(true);
+        partLocationCache[key].append(serial);
+        cacheIndex->addLocation(serial, key);
+    }
+
+    if (existing.isNull() && current == action) {
+        executeCurrent();
+    } else {
+        emit activityChanged(serial, QMailServiceAction::Pending, QMailServiceAction::Status());
+        // A chosen operation may still wait for a condition that has changed unannounced.
+        if (!current.isNull() && !current->_started)
+            executeCurrent();
+    }
+    return serial;
+}
+
+ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::getNext()
+{
+    return queue->takeNext();
+}
+
+bool ZavekServiceActionManager::executeCurrent()
+{
+    Q_ASSERT_X(!current.isNull(), "executeCurrent", "!current.isNull()");
+    if (current.isNull())
+        return false;
+    // An operation runs at most once per request, whoever asks again.
+    if (current->_started)
+        return true;
+
+    if (!QMailStore::instance()->isIpcConnectionEstablished()) {
+        qWarning() << "bool ZavekServiceActionManager::executeCurrent()"
+                   << "cannot exec service action due to QCopServer connection problems";
+        waitingForIpc = true;
+    } else {
+        waitingForIpc = false;
+    }
+    if ((!isOnline() && current->_needsNetwork) || waitingForIpc)
+        return false;
+
+    // Keep the operation alive: it may complete inside its own exec().
+    const ActionPointer running = current;
+    running->_started = true;
+    running->_preempted = false;
+    running->_cancelRequested = false;
+    running->exec();
+    return true;
+}
+
+void ZavekServiceActionManager::onActionActivityChanged(QMailServiceAction::Activity activity)
+{
+    static const char signature[] =
+        "void ZavekServiceActionManager::onActionActivityChanged(QMailServiceAction::Activity)";
+    if (dropStrayReport(signature))
+        return;
+
+    const ActionPointer action = current;
+    const QMailServiceAction::Status status = action->_serviceAction->status();
+
+    if (activity == QMailServiceAction::Pending || activity == QMailServiceAction::InProgress) {
+        if (!action->_preempted)
+            emit activityChanged(action->_serial, activity, status);
+        return;
+    }
+
+    if (action->_preempted) {
+        if (activity == QMailServiceAction::Successful) {
+            // The interrupted run got to the end after all: the work is done.
+            queue->take(action->_serial);
+            finishCurrent(activity, status);
+        } else {
+            requeuePreempted(action);
+        }
+        return;
+    }
+
+    if (activity == QMailServiceAction::Failed) {
+        qWarning() << signature << "Action finished" << status.accountId << status.text << "error:"
+                   << int(status.errorCode) << "store error:" << int(QMailStore::instance()->lastError());
+    }
+
+    // A run the caller cancelled is not restarted.
+    if (status.errorCode == QMailServiceAction::Status::ErrInternalStateReset && !action->_cancelRequested) {
+        if (action->_resetRestarts < MaximumResetRestarts) {
+            ++action->_resetRestarts;
+            qWarning() << signature << "Internal state reset: restarting current action.";
+            action->_started = false;
+            executeCurrent();
+            return;
+        }
+        qWarning() << signature << "Internal state reset again: giving up the current action.";
+        activity = QMailServiceAction::Failed;
+    }
+
+    finishCurrent(activity, status);
+}
+
+void ZavekServiceActionManager::finishCurrent(QMailServiceAction::Activity activity,
+                                              const QMailServiceAction::Status &status)
+{
+    const Serial serial = current->_serial;
+    removeFromCaches(serial);
+    current = getNext();
+    emit activityChanged(serial, activity, status);
+    // A receiver may have started the successor already; executeCurrent() will not repeat it.
+    if (!current.isNull())
+        executeCurrent();
+}
+
+void ZavekServiceActionManager::requeuePreempted(const ActionPointer &preempted)
+{
+    preempted->_started = false;
+    preempted->_preempted = false;
+    preempted->_cancelRequested = false;
+    preempted->_resetRestarts = 0;
+    if (!queue->contains(preempted))
+        queue->prepend(preempted);
+    current = getNext();
+    emit activityChanged(preempted->_serial, QMailServiceAction::Pending, QMailServiceAction::Status());
+    if (!current.isNull())
+        executeCurrent();
+}
+
+// ---- cancellation ----
+
+void ZavekServiceActionManager::cancelOperation(const Serial &serial)
+{
+    const Serial cancelled = serial; // the reference may point into an operation we release
+    queue->take(cancelled);
+    removeFromCaches(cancelled);
+
+    if (current.isNull() || current->_serial != cancelled) {
+        reportCancelled(cancelled);
+        return;
+    }
+    if (!current->_started) {
+        // Chosen but waiting: nothing runs yet, so it ends here like a queued one.
+        current = getNext();
+        reportCancelled(cancelled);
+        if (!current.isNull())
+            executeCurrent();
+        return;
+    }
+    if (current->_preempted) {
+        // Its cancellation is under way already; now the end of that run is final.
+        current->_preempted = false;
+        return;
+    }
+    if (current->_cancelRequested)
+        return;
+    current->_cancelRequested = true;
+    cancelAction(current->_serviceAction);
+}
+
+void ZavekServiceActionManager::reportCancelled(Serial serial)
+{
+    QMailServiceAction::Status status;
+    status.errorCode = QMailServiceAction::Status::ErrCancel;
+    emit statusChanged(serial, status);
+    emit activityChanged(serial, QMailServiceAction::Failed, status);
+}
+
+void ZavekServiceActionManager::dequeue(ActionPointer action)
+{
+    Q_ASSERT(!action.isNull());
+    if (!action.isNull())
+        cancelOperation(action->_serial);
+}
+
+void ZavekServiceActionManager::stop()
+{
+    while (!queue->isEmpty())
+        dequeue(queue->first());
+    if (!current.isNull())
+        dequeue(current);
+}
+
+// ---- relays ----
+
+bool ZavekServiceActionManager::dropStrayReport(const char *signature)
+{
+    if (!current.isNull() && current->_started && current->_serviceAction == sender())
+        return false;
+    qWarning() << signature << "report from a service action that runs no current operation: dropped";
+    return true;
+}
+
+void ZavekServiceActionManager::onActionConnectivityChanged(QMailServiceAction::Connectivity connectivity)
+{
+    // Connectivity is judged from the bearer layer alone.
+    Q_UNUSED(connectivity);
+}
+
+void ZavekServiceActionManager::onActionStatusChanged(const QMailServiceAction::Status &status)
+{
+    if (dropStrayReport("void ZavekServiceActionManager::onActionStatusChanged(QMailServiceAction::Status)"))
+        return;
+    // An interrupted run's cancellation status would tell callers the operation was cancelled.
+    if (!current->_preempted)
+        emit statusChanged(current->_serial, status);
+}
+
+void ZavekServiceActionManager::onActionProgressChanged(uint progress, uint total)
+{
+    if (dropStrayReport("void ZavekServiceActionManager::onActionProgressChanged(uint,uint)"))
+        return;
+    if (!current->_preempted)
+        emit progressChanged(current->_serial, progress, total);
+}

@@ -1,0 +1,224 @@
+// Connectivity, the network session and its idle timer, and the observation of the
+// service actions that all clients run.
+
+#include "zavekserviceactionmanager.h"
+#include "zavekserviceactionmanager_p.h"
+
+#include "zavekglobal.h"
+#include "zaveknetwork.h"
+#include "zaveksettings.h"
+
+#include <qmailstore.h>
+
+#include <QDebug>
+#include <QTimer>
+
+namespace {
+
+// The session's error signal carries the bearer layer's own enum, so ENFORCE would log the
+// layer's spelling; this logs the established text for the same check.
+void enforceAs(bool succeeded, const char *text)
+{
+    if (!succeeded)
+        qWarning("ENFORCE failed: \"%s\"", text);
+    Q_ASSERT_X(succeeded, "ENFORCE", text);
+}
+
+} // namespace
+
+// ---- connectivity ----
+
+bool ZavekServiceActionManager::isOnline() const
+{
+    // Read on every call so that a change of the option takes effect at once.
+    return networkConfig->isOnline() || !ZavekSettings::instance()->useConnectivityManager();
+}
+
+void ZavekServiceActionManager::goOnline(ZavekNetworkConfigurationManager *manager)
+{
+    static const char signature[] = "void ZavekServiceActionManager::goOnline(QNetworkConfigurationManager*)";
+    qWarning() << signature;
+    Q_ASSERT_X(manager, "goOnline", "manager");
+    Q_ASSERT_X(!networkSession, "goOnline", "!networkSession");
+    if (!manager || networkSession)
+        return;
+
+    ZavekNetworkConfiguration configuration = manager->defaultConfiguration();
+    if (!configuration.isValid()) {
+        qWarning() << signature << "default configuration is not valid. Looking for any other:";
+        // The last valid configuration wins.
+        const QList<ZavekNetworkConfiguration> all = manager->allConfigurations();
+        for (const ZavekNetworkConfiguration &candidate : all) {
+            if (candidate.isValid())
+                configuration = candidate;
+        }
+        if (!configuration.isValid()) {
+            qWarning() << signature << "No valid configuration found. Giving up.";
+            return;
+        }
+    }
+    if (!(manager->capabilities() & ZavekNetworkConfigurationManager::CanStartAndStopInterfaces)) {
+        qWarning() << signature << "CANNOT start/stop interfaces. Giving up.";
+        return;
+    }
+
+    networkSession = manager->createSession(configuration, nullptr);
+    enforceAs(connect(networkSession, SIGNAL(error(ZavekNetworkSession::SessionError)), this, SLOT(releaseNetworkSession())),
+              "connect(networkSession, SIGNAL(error(QNetworkSession::SessionError)), this, SLOT(releaseNetworkSession()))");
+    ENFORCE(connect(networkSession, SIGNAL(closed()), this, SLOT(releaseNetworkSession())));
+    ENFORCE(connect(networkSessionIdleTimer, SIGNAL(timeout()), this, SLOT(goOffline())));
+    networkSession->setSessionProperty(QStringLiteral("ConnectInBackground"), QVariant(connectInBackground));
+    networkSession->open();
+}
+
+void ZavekServiceActionManager::goOffline()
+{
+    if (networkSession)
+        networkSession->close();
+}
+
+void ZavekServiceActionManager::releaseNetworkSession()
+{
+    Q_ASSERT_X(networkSession, "releaseNetworkSession", "networkSession");
+    if (!networkSession)
+        return;
+    enforceAs(disconnect(networkSession, SIGNAL(error(ZavekNetworkSession::SessionError)), this, SLOT(releaseNetworkSession())),
+              "disconnect(networkSession, SIGNAL(error(QNetworkSession::SessionError)), this, SLOT(releaseNetworkSession()))");
+    ENFORCE(disconnect(networkSession, SIGNAL(closed()), this, SLOT(releaseNetworkSession())));
+    ENFORCE(disconnect(networkSessionIdleTimer, SIGNAL(timeout()), this, SLOT(goOffline())));
+    networkSession->deleteLater();
+    networkSession = nullptr;
+}
+
+void ZavekServiceActionManager::onOnlineStateChanged(bool isOnline)
+{
+    // Whatever the option says: a waiting operation may now run (executeCurrent decides).
+    if (!isOnline)
+        return;
+    if (current.isNull())
+        current = getNext();
+    if (current.isNull()) {
+        qWarning() << "void ZavekServiceActionManager::onOnlineStateChanged(bool)"
+                   << "we went online, but there is nothing to do..";
+        return;
+    }
+    executeCurrent();
+}
+
+void ZavekServiceActionManager::onIpcConnectionEstablished()
+{
+    observerAction->listActionsRequest();
+    if (!waitingForIpc)
+        return;
+    waitingForIpc = false;
+    if (current.isNull())
+        current = getNext();
+    if (current.isNull()) {
+        qWarning() << "void ZavekServiceActionManager::onIpcConnectionEstablished()"
+                   << "ipc is established, but there is nothing to do.";
+        return;
+    }
+    executeCurrent();
+}
+
+int ZavekServiceActionManager::networkSessionIdleInterval() const
+{
+    return idleInterval;
+}
+
+void ZavekServiceActionManager::setNetworkSessionIdleInterval(int msec)
+{
+    idleInterval = qMax(0, msec);
+}
+
+int ZavekServiceActionManager::networkSessionIdleRemaining() const
+{
+    return networkSessionIdleTimer->isActive() ? networkSessionIdleTimer->remainingTime() : -1;
+}
+
+bool ZavekServiceActionManager::hasOwnWork() const
+{
+    return !current.isNull() || !queue->isEmpty();
+}
+
+// ---- observation ----
+
+ZavekServiceActionManager::Activity ZavekServiceActionManager::activity() const
+{
+    return currentActivity;
+}
+
+QMailServerRequestType ZavekServiceActionManager::lastObservedRequestType() const
+{
+    return lastRequestType;
+}
+
+QMailServiceAction::Status::ErrorCode ZavekServiceActionManager::lastObservedStatusErrorCode() const
+{
+    return lastStatusErrorCode;
+}
+
+int ZavekServiceActionManager::liveStorageActionCount() const
+{
+    return storageActionCount;
+}
+
+void ZavekServiceActionManager::onActionsChanged(const QList<QSharedPointer<QMailActionInfo> > &actions)
+{
+    for (const QSharedPointer<QMailActionInfo> &actionInfo : qAsConst(observedActions)) {
+        if (actionInfo.isNull())
+            continue;
+        ENFORCE(disconnect(actionInfo.data(), SIGNAL(statusChanged(QMailServiceAction::Status)), this, SLOT(onStatusChanged(QMailServiceAction::Status))));
+    }
+
+    if (actions.isEmpty()) {
+        currentActivity = Idle;
+        // Our own queued or waiting work still needs the session, even if nothing runs now.
+        if (networkSession && !hasOwnWork()) {
+            networkSessionIdleTimer->setInterval(idleInterval);
+            if (!networkSessionIdleTimer->isActive())
+                networkSessionIdleTimer->start();
+        }
+    } else {
+        for (const QSharedPointer<QMailActionInfo> &actionInfo : actions) {
+            if (actionInfo.isNull())
+                continue;
+            ENFORCE(connect(actionInfo.data(), SIGNAL(statusChanged(QMailServiceAction::Status)), this, SLOT(onStatusChanged(QMailServiceAction::Status))));
+        }
+        currentActivity = Busy;
+        const QSharedPointer<QMailActionInfo> &first = actions.first();
+        if (first.isNull()) {
+            qWarning() << "Null QMailActionInfo";
+        } else {
+            lastRequestType = first->requestType();
+            lastStatusErrorCode = first->statusErrorCode();
+        }
+        // Something runs again, so the session is not idle.
+        networkSessionIdleTimer->stop();
+    }
+
+    observedActions = actions;
+    emit serviceActivityChanged(currentActivity);
+}
+
+void ZavekServiceActionManager::onStatusChanged(const QMailServiceAction::Status &status)
+{
+    Q_UNUSED(status);
+    const QMailActionInfo *actionInfo = qobject_cast<const QMailActionInfo *>(sender());
+    Q_ASSERT_X(actionInfo, "onStatusChanged", "actionInfo");
+    if (actionInfo)
+        emit serviceStatusChanged(actionInfo);
+}
+
+QMailStorageAction *ZavekServiceActionManager::newStorageAction()
+{
+    ++storageActionCount;
+    QMailStorageAction *action = new QMailStorageAction(nullptr);
+    ENFORCE(connect(action, SIGNAL(destroyed()), this, SLOT(onStorageActionDestroyed())));
+    return action;
+}
+
+void ZavekServiceActionManager::onStorageActionDestroyed()
+{
+    --storageActionCount;
+}

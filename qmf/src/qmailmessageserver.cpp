@@ -1,11 +1,8 @@
 #include "qmailmessageserver.h"
 #include "qmailmessageserver_p.h"
 #include "qmailserviceaction_p.h"
-#if __has_include("qmailstorecontrol.h")
-#include "qmailstorecontrol.h"
-#define QMF_HAVE_STORE_CONTROL 1
-#endif
 #include "qmailstore.h"
+#include "qmailstorecontrol.h"
 
 #include <QTimer>
 #include <QtDebug>
@@ -28,15 +25,6 @@ const QString &cancelledText()
 QMailServiceAction::Status errorStatus(QMailServiceAction::Status::ErrorCode code, const QString &text)
 {
     return QMailServiceAction::Status(code, text, QMailAccountId(), QMailFolderId(), QMailMessageId());
-}
-
-void setStoreIpc(bool established)
-{
-#ifdef QMF_HAVE_STORE_CONTROL
-    QmfStandIn::setIpcConnectionEstablished(established);
-#else
-    Q_UNUSED(established);
-#endif
 }
 
 bool byId(const ObservedAction &a, const ObservedAction &b)
@@ -274,7 +262,7 @@ void MessageServer::reset()
     d->remoteFiles.clear();
     for (QMailServiceAction *action : qAsConst(d->actions))
         QMailServiceActionPrivate::get(action)->forgetRequest();
-    setStoreIpc(true);
+    QmfStandIn::setIpcConnectionEstablished(true);
 }
 
 void MessageServer::setMode(Mode mode)
@@ -421,7 +409,7 @@ QList<QPointer<QMailServiceAction> > MessageServer::cancellationRequests() const
 
 void MessageServer::dropIpcConnection()
 {
-    setStoreIpc(false);
+    QmfStandIn::setIpcConnectionEstablished(false);
     const QList<quint64> running = d->running;
     const quint64 requestEpoch = d->epoch;
     for (quint64 requestId : running) {
@@ -435,7 +423,7 @@ void MessageServer::dropIpcConnection()
 
 void MessageServer::establishIpcConnection()
 {
-    setStoreIpc(true);
+    QmfStandIn::setIpcConnectionEstablished(true);
 }
 
 bool MessageServer::isIpcConnectionEstablished() const

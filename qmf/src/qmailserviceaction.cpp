@@ -33,6 +33,13 @@ void qmfRegisterServiceActionTypes()
         qRegisterMetaType<QSharedPointer<QMailActionInfo> >("QSharedPointer<QMailActionInfo>");
         qRegisterMetaType<QList<QSharedPointer<QMailActionInfo> > >("QList<QSharedPointer<QMailActionInfo> >");
         qRegisterMetaType<QmfStandIn::Request>("QmfStandIn::Request");
+        // Recorded request arguments are compared by tests through QVariant.
+        QMetaType::registerEqualsComparator<QMailAccountId>();
+        QMetaType::registerEqualsComparator<QMailFolderId>();
+        QMetaType::registerEqualsComparator<QMailMessageId>();
+        QMetaType::registerEqualsComparator<QMailMessageIdList>();
+        QMetaType::registerEqualsComparator<QMailMessageSortKey>();
+        QMetaType::registerEqualsComparator<QMailRetrievalAction::RetrievalSpecification>();
         return true;
     }();
     Q_UNUSED(registered);

@@ -1,0 +1,303 @@
+#include "qmailstore.h"
+#include "qmailstorecontrol.h"
+
+#include <QTest>
+
+namespace {
+
+QMailAccountId addAccount(const QString &name, quint64 status)
+{
+    QMailAccount account;
+    account.setName(name);
+    account.setStatus(status);
+    QMailStore::instance()->addAccount(&account, nullptr);
+    return account.id();
+}
+
+QMailFolderId addFolder(const QString &path, const QMailAccountId &account, quint64 status = 0)
+{
+    QMailFolder folder(path, QMailFolderId(), account);
+    folder.setStatus(status);
+    QMailStore::instance()->addFolder(&folder);
+    return folder.id();
+}
+
+QMailMessageId addMessage(const QMailAccountId &account, const QMailFolderId &folder, quint64 status)
+{
+    QMailMessage message;
+    message.setParentAccountId(account);
+    message.setParentFolderId(folder);
+    message.setStatus(status);
+    QMailStore::instance()->addMessage(&message);
+    return message.id();
+}
+
+} // namespace
+
+class TestQmfKeys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void emptyAndNonMatchingAlgebra();
+    void idListForms();
+    void structuralEquality();
+    void statusComparators_data();
+    void statusComparators();
+    void idKeysEvaluate();
+    void compositionEvaluates();
+    void accountSubKeys();
+    void pathComparators_data();
+    void pathComparators();
+    void messageKeysOverFoldersAndAccounts();
+
+private:
+    QMailAccountIdList accounts(const QMailAccountKey &key) const
+    {
+        return QMailStore::instance()->queryAccounts(key);
+    }
+
+    // Account ids in creation order: 1 enabled only, 2 retrieving source, 3 none,
+    // 4 enabled + retrieving source.
+    QMailAccountIdList m_accounts;
+};
+
+void TestQmfKeys::init()
+{
+    QmfStandIn::resetStore();
+    m_accounts = {addAccount("plain enabled", QMailAccount::Enabled),
+                  addAccount("source", QMailAccount::CanRetrieve | QMailAccount::MessageSource),
+                  addAccount("nothing", 0),
+                  addAccount("everything", QMailAccount::Enabled | QMailAccount::CanRetrieve
+                                               | QMailAccount::MessageSource)};
+}
+
+void TestQmfKeys::emptyAndNonMatchingAlgebra()
+{
+    const QMailAccountKey empty;
+    const QMailAccountKey none = QMailAccountKey::nonMatchingKey();
+    const QMailAccountKey a = QMailAccountKey::status(QMailAccount::Enabled);
+
+    QVERIFY(empty.isEmpty());
+    QVERIFY(!empty.isNonMatching());
+    QVERIFY(!empty.isNegated());
+    QVERIFY(none.isNonMatching());
+    QVERIFY(!none.isEmpty());
+    QVERIFY(!a.isEmpty() && !a.isNonMatching());
+
+    // ~ swaps the empty and the non-matching key.
+    QVERIFY((~empty).isNonMatching());
+    QVERIFY((~none).isEmpty());
+    QVERIFY((~a).isNegated());
+    QCOMPARE(~~a, a);
+
+    // The empty key is the identity of both & and |.
+    QCOMPARE(empty & a, a);
+    QCOMPARE(a & empty, a);
+    QCOMPARE(empty | a, a);
+    QCOMPARE(a | empty, a);
+
+    // The non-matching key absorbs & and is the identity of |.
+    QVERIFY((a & none).isNonMatching());
+    QVERIFY((none & a).isNonMatching());
+    QCOMPARE(none | a, a);
+    QCOMPARE(a | none, a);
+
+    QMailAccountKey accumulated;
+    accumulated &= none;
+    accumulated &= a;
+    QVERIFY(accumulated.isNonMatching());
+}
+
+void TestQmfKeys::idListForms()
+{
+    const QMailFolderId id(5);
+    QCOMPARE(QMailFolderKey::id(QMailFolderIdList{id}), QMailFolderKey::id(id));
+    QCOMPARE(QMailFolderKey::id(QMailFolderIdList{id}, QMailDataComparator::Excludes),
+             QMailFolderKey::id(id, QMailDataComparator::NotEqual));
+    QVERIFY(QMailMessageKey::id(QMailMessageIdList()).isNonMatching());
+    QVERIFY(QMailMessageKey::id(QMailMessageIdList(), QMailDataComparator::Excludes).isEmpty());
+    QVERIFY(QMailMessageKey::parentFolderId(QMailFolderIdList()).isNonMatching());
+
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList())), QMailAccountIdList());
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList(), QMailDataComparator::Excludes)), m_accounts);
+}
+
+void TestQmfKeys::structuralEquality()
+{
+    const QMailAccountKey a = QMailAccountKey::status(QMailAccount::Enabled);
+    const QMailAccountKey b = QMailAccountKey::name("x");
+    const QMailAccountKey c = QMailAccountKey::id(QMailAccountId(2));
+
+    QCOMPARE((a & b) & c, a & (b & c));
+    QCOMPARE((a | b) | c, a | (b | c));
+    QVERIFY((a & b) != (a | b));
+    QVERIFY((a & b) != (b & a)); // order is kept, as in the real key
+    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x10, QMailDataComparator::Equal));
+    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x10, QMailDataComparator::Excludes));
+    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x20));
+    QVERIFY(~(a & b) != (~a & b));
+
+    // Copies share their criteria, and changing one leaves the other alone.
+    QMailAccountKey copy = a;
+    copy &= b;
+    QCOMPARE(copy, a & b);
+    QCOMPARE(a, QMailAccountKey::status(QMailAccount::Enabled));
+}
+
+void TestQmfKeys::statusComparators_data()
+{
+    QTest::addColumn<QMailAccountKey>("key");
+    QTest::addColumn<QList<int>>("expected"); // indexes into m_accounts
+
+    const quint64 usable = QMailAccount::Enabled | QMailAccount::CanRetrieve | QMailAccount::MessageSource;
+    QTest::newRow("includes any bit of a multi-bit mask") << QMailAccountKey::status(usable) << QList<int>{0, 1, 3};
+    QTest::newRow("excludes all bits of a multi-bit mask")
+        << QMailAccountKey::status(usable, QMailDataComparator::Excludes) << QList<int>{2};
+    QTest::newRow("excludes one bit") << QMailAccountKey::status(QMailAccount::Enabled, QMailDataComparator::Excludes)
+                                      << QList<int>{1, 2};
+    QTest::newRow("equal is the exact value") << QMailAccountKey::status(usable, QMailDataComparator::Equal)
+                                              << QList<int>{3};
+    QTest::newRow("equal zero") << QMailAccountKey::status(0, QMailDataComparator::Equal) << QList<int>{2};
+    QTest::newRow("not equal") << QMailAccountKey::status(QMailAccount::Enabled, QMailDataComparator::NotEqual)
+                               << QList<int>{1, 2, 3};
+    QTest::newRow("includes an empty mask matches nothing") << QMailAccountKey::status(0) << QList<int>{};
+    QTest::newRow("negated includes") << ~QMailAccountKey::status(QMailAccount::CanRetrieve) << QList<int>{0, 2};
+}
+
+void TestQmfKeys::statusComparators()
+{
+    QFETCH(QMailAccountKey, key);
+    QFETCH(QList<int>, expected);
+
+    QMailAccountIdList expectedIds;
+    for (int index : expected)
+        expectedIds.append(m_accounts.at(index));
+    QCOMPARE(accounts(key), expectedIds);
+    QCOMPARE(QMailStore::instance()->countAccounts(key), expectedIds.size());
+}
+
+void TestQmfKeys::idKeysEvaluate()
+{
+    const QMailAccountId second = m_accounts.at(1);
+    QCOMPARE(accounts(QMailAccountKey::id(second)), QMailAccountIdList{second});
+    QCOMPARE(accounts(QMailAccountKey::id(second, QMailDataComparator::NotEqual)),
+             (QMailAccountIdList{m_accounts.at(0), m_accounts.at(2), m_accounts.at(3)}));
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList{m_accounts.at(3), m_accounts.at(0), QMailAccountId(99)})),
+             (QMailAccountIdList{m_accounts.at(0), m_accounts.at(3)}));
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList{m_accounts.at(3), m_accounts.at(0)},
+                                          QMailDataComparator::Excludes)),
+             (QMailAccountIdList{m_accounts.at(1), m_accounts.at(2)}));
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountId())), QMailAccountIdList());
+}
+
+void TestQmfKeys::compositionEvaluates()
+{
+    const QMailAccountKey enabled = QMailAccountKey::status(QMailAccount::Enabled);
+    const QMailAccountKey source = QMailAccountKey::status(QMailAccount::MessageSource);
+
+    QCOMPARE(accounts(QMailAccountKey()), m_accounts);
+    QCOMPARE(accounts(QMailAccountKey::nonMatchingKey()), QMailAccountIdList());
+    QCOMPARE(accounts(enabled & source), QMailAccountIdList{m_accounts.at(3)});
+    QCOMPARE(accounts(enabled | source), (QMailAccountIdList{m_accounts.at(0), m_accounts.at(1), m_accounts.at(3)}));
+    QCOMPARE(accounts(~(enabled | source)), QMailAccountIdList{m_accounts.at(2)});
+    QCOMPARE(accounts(~(enabled & source)), accounts(~enabled | ~source));
+
+    // Building an alternative from the empty key means "either", not "everything".
+    QMailAccountKey either;
+    either |= QMailAccountKey::id(m_accounts.at(2));
+    either |= QMailAccountKey::name("SOURCE");
+    QCOMPARE(accounts(either), (QMailAccountIdList{m_accounts.at(1), m_accounts.at(2)}));
+}
+
+void TestQmfKeys::accountSubKeys()
+{
+    const QMailFolderId inboxOfEnabled = addFolder("INBOX", m_accounts.at(0));
+    const QMailFolderId inboxOfNothing = addFolder("INBOX", m_accounts.at(2));
+    const QMailFolderId local = QMailFolder::LocalStorageFolderId;
+    QMailStore *store = QMailStore::instance();
+
+    const QMailAccountKey enabled = QMailAccountKey::status(QMailAccount::Enabled);
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(enabled)), QMailFolderIdList{inboxOfEnabled});
+    // A folder without an account is never inside an account set, so the exclusion has it.
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(enabled, QMailDataComparator::Excludes)),
+             (QMailFolderIdList{local, inboxOfNothing}));
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(QMailAccountKey())),
+             (QMailFolderIdList{inboxOfEnabled, inboxOfNothing}));
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(QMailAccountId())), QMailFolderIdList{local});
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(m_accounts.at(2), QMailDataComparator::NotEqual)),
+             (QMailFolderIdList{local, inboxOfEnabled}));
+
+    // The sub-query sees the accounts as they are now.
+    QMailAccount nothing(m_accounts.at(2));
+    nothing.setStatus(QMailAccount::Enabled, true);
+    store->updateAccount(&nothing);
+    QCOMPARE(store->queryFolders(QMailFolderKey::parentAccountId(enabled)),
+             (QMailFolderIdList{inboxOfEnabled, inboxOfNothing}));
+}
+
+void TestQmfKeys::pathComparators_data()
+{
+    QTest::addColumn<QMailFolderKey>("key");
+    QTest::addColumn<QStringList>("expected");
+
+    using namespace QMailDataComparator;
+    QTest::newRow("equal ignores ASCII case") << QMailFolderKey::path("inbox") << QStringList{"INBOX"};
+    QTest::newRow("equal is whole path") << QMailFolderKey::path("Sent") << QStringList{};
+    QTest::newRow("not equal") << QMailFolderKey::path("inbox", NotEqual)
+                               << QStringList{"Local Storage", "[Gmail]/Sent Mail", "Deleted Items", "Äpfel"};
+    QTest::newRow("includes is a substring") << QMailFolderKey::path("sent", Includes)
+                                             << QStringList{"[Gmail]/Sent Mail"};
+    QTest::newRow("includes ignores case") << QMailFolderKey::path("DELETED", Includes)
+                                           << QStringList{"Deleted Items"};
+    QTest::newRow("excludes") << QMailFolderKey::path("e", Excludes) << QStringList{"INBOX"};
+    QTest::newRow("only ASCII letters are folded") << QMailFolderKey::path("äpfel", Includes) << QStringList{};
+    QTest::newRow("either name, as the standard folder search builds it")
+        << (QMailFolderKey::path("trash", Includes) | QMailFolderKey::path("deleted", Includes))
+        << QStringList{"Deleted Items"};
+}
+
+void TestQmfKeys::pathComparators()
+{
+    QFETCH(QMailFolderKey, key);
+    QFETCH(QStringList, expected);
+
+    for (const char *path : {"INBOX", "[Gmail]/Sent Mail", "Deleted Items", "Äpfel"})
+        addFolder(QString::fromUtf8(path), m_accounts.at(0));
+
+    QStringList found;
+    for (const QMailFolderId &id : QMailStore::instance()->queryFolders(key))
+        found.append(QMailFolder(id).path());
+    QCOMPARE(found, expected);
+}
+
+void TestQmfKeys::messageKeysOverFoldersAndAccounts()
+{
+    const QMailFolderId favourite = addFolder("Work", m_accounts.at(0), QMailFolder::Favourite);
+    const QMailFolderId plain = addFolder("Other", m_accounts.at(1));
+    const QMailMessageId unread = addMessage(m_accounts.at(0), favourite, QMailMessageMetaData::New);
+    const QMailMessageId read = addMessage(m_accounts.at(0), favourite, QMailMessageMetaData::Read);
+    const QMailMessageId removed = addMessage(m_accounts.at(1), plain, QMailMessageMetaData::Removed);
+    const QMailMessageId local = addMessage(QMailAccountId(), QMailFolder::LocalStorageFolderId, 0);
+    QMailStore *store = QMailStore::instance();
+
+    const QMailMessageKey unreadKey =
+        QMailMessageKey::status(QMailMessageMetaData::Read, QMailDataComparator::Excludes)
+        & QMailMessageKey::status(QMailMessageMetaData::Removed, QMailDataComparator::Excludes);
+    QCOMPARE(store->queryMessages(unreadKey), (QMailMessageIdList{unread, local}));
+    QCOMPARE(store->countMessages(unreadKey & QMailMessageKey::parentAccountId(m_accounts.at(0))), 1);
+    QCOMPARE(store->queryMessages(QMailMessageKey::parentFolderId(QMailFolderKey::status(QMailFolder::Favourite))),
+             (QMailMessageIdList{unread, read}));
+    QCOMPARE(store->queryMessages(QMailMessageKey::parentFolderId(QMailFolderIdList{plain, QMailFolderId(1)})),
+             (QMailMessageIdList{removed, local}));
+    QCOMPARE(store->queryMessages(QMailMessageKey::parentAccountId(
+                 QMailAccountKey::status(QMailAccount::MessageSource), QMailDataComparator::Excludes)),
+             (QMailMessageIdList{unread, read, local}));
+    QCOMPARE(store->queryMessages(QMailMessageKey::id(read, QMailDataComparator::NotEqual)
+                                  & QMailMessageKey::parentFolderId(favourite)),
+             QMailMessageIdList{unread});
+}
+
+QTEST_GUILESS_MAIN(TestQmfKeys)
+#include "tst_qmfkeys.moc"

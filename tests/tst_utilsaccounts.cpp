@@ -1,0 +1,413 @@
+#include "zavekutils.h"
+
+#include <qmailaccountconfiguration.h>
+#include <qmailstore.h>
+#include <qmailstorecontrol.h>
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QMailFolder::StandardFolder)
+
+namespace {
+
+quint64 usable()
+{
+    return QMailAccount::Enabled | QMailAccount::CanRetrieve | QMailAccount::MessageSource;
+}
+
+QMailAccountId addAccount(const QString &name, quint64 status,
+                          QMailAccountConfiguration *configuration = nullptr)
+{
+    QMailAccount account;
+    account.setName(name);
+    account.setStatus(status);
+    if (!QMailStore::instance()->addAccount(&account, configuration))
+        qFatal("cannot store a test account");
+    return account.id();
+}
+
+QMailFolderId addFolder(const QString &path, const QMailAccountId &accountId, quint64 status = 0)
+{
+    QMailFolder folder(path, QMailFolderId(), accountId);
+    if (status)
+        folder.setStatus(status, true);
+    if (!QMailStore::instance()->addFolder(&folder))
+        qFatal("cannot store a test folder");
+    return folder.id();
+}
+
+QMailMessageId addMessage(const QMailAccountId &accountId, quint64 status)
+{
+    QMailMessage message;
+    message.setMessageType(QMailMessage::Email);
+    message.setParentAccountId(accountId);
+    message.setParentFolderId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+    message.setStatus(status);
+    if (!QMailStore::instance()->addMessage(&message))
+        qFatal("cannot store a test message");
+    return message.id();
+}
+
+bool isMarked(const QMailAccountId &id)
+{
+    return QMailAccount(id).status() & QMailAccount::PreferredSender;
+}
+
+void setStatus(const QMailAccountId &id, quint64 mask, bool set)
+{
+    QMailAccount account(id);
+    account.setStatus(mask, set);
+    QMailStore::instance()->updateAccount(&account, nullptr);
+}
+
+} // namespace
+
+class TestUtilsAccounts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void defaultAccount();
+    void defaultAccountUniqueness();
+    void changeDefaultAccount();
+    void changeDefaultAccountWithoutMark();
+    void smartReply();
+    void pushEnabled();
+    void unreadCount();
+    void newContentCache();
+    void newContentFailedQueryNotCached();
+    void favouriteFolders();
+    void standardFolderByNameIsRecorded();
+    void standardFolderFlagBeforeName();
+    void standardFolderFallback_data();
+    void standardFolderFallback();
+    void folderIdsForAllAccounts();
+    void standardFolderFromFlags_data();
+    void standardFolderFromFlags();
+};
+
+void TestUtilsAccounts::init()
+{
+    QmfStandIn::resetStore();
+}
+
+void TestUtilsAccounts::defaultAccount()
+{
+    QCOMPARE(ZavekUtils::account_list(), QList<QMailAccountId>());
+    QVERIFY(!ZavekUtils::default_account_id().isValid());
+    ZavekUtils::ensureDefaultAccountExists(); // nothing to mark
+
+    const QMailAccountId sendOnly = addAccount("send only", QMailAccount::CanTransmit);
+    const QMailAccountId first = addAccount("first", usable());
+    const QMailAccountId second = addAccount("second", usable());
+    QCOMPARE(ZavekUtils::account_list(), (QList<QMailAccountId>{first, second}));
+
+    // Asking does not write the answer.
+    QCOMPARE(ZavekUtils::default_account_id(), first);
+    QVERIFY(!isMarked(first));
+
+    ZavekUtils::ensureDefaultAccountExists();
+    QVERIFY(isMarked(first));
+    QVERIFY(!isMarked(second));
+    QVERIFY(!isMarked(sendOnly));
+
+    // A marked account further down wins over list order, and is left alone.
+    setStatus(first, QMailAccount::PreferredSender, false);
+    setStatus(second, QMailAccount::PreferredSender, true);
+    QCOMPARE(ZavekUtils::default_account_id(), second);
+    ZavekUtils::ensureDefaultAccountExists();
+    QVERIFY(!isMarked(first));
+    QVERIFY(isMarked(second));
+}
+
+void TestUtilsAccounts::defaultAccountUniqueness()
+{
+    const quint64 marked = QMailAccount::PreferredSender | QMailAccount::MessageSource;
+    const QMailAccountId disabled = addAccount("disabled", marked);
+    const QMailAccountId kept = addAccount("kept", marked | QMailAccount::Enabled);
+    const QMailAccountId third = addAccount("third", marked | QMailAccount::Enabled);
+    const QMailAccountId plain = addAccount("plain", usable());
+    const QMailAccountId noSource = addAccount("no source", QMailAccount::PreferredSender);
+
+    ZavekUtils::ensureDefaultAccountUniqueness();
+    QVERIFY(!isMarked(disabled));
+    QVERIFY(isMarked(kept));
+    QVERIFY(!isMarked(third));
+    QVERIFY(!isMarked(plain));
+    QVERIFY(isMarked(noSource)); // not a message source: not looked at
+
+    // No account gains the mark here.
+    setStatus(kept, QMailAccount::PreferredSender, false);
+    ZavekUtils::ensureDefaultAccountUniqueness();
+    QVERIFY(!isMarked(kept));
+    QVERIFY(!isMarked(third));
+}
+
+void TestUtilsAccounts::changeDefaultAccount()
+{
+    const QMailAccountId first = addAccount("first", usable() | QMailAccount::PreferredSender);
+    const QMailAccountId second = addAccount("second", usable());
+
+    ZavekUtils::changeDefaultAccount(second);
+    QVERIFY(!isMarked(first));
+    QVERIFY(isMarked(second));
+    QCOMPARE(ZavekUtils::default_account_id(), second);
+
+    // Moving the mark onto the current default keeps it there.
+    ZavekUtils::changeDefaultAccount(second);
+    QVERIFY(isMarked(second));
+    QVERIFY(!isMarked(first));
+
+    // An unknown account: the current default keeps its mark.
+    QTest::ignoreMessage(QtWarningMsg, "void ZavekUtils::changeDefaultAccount(QMailAccountId) No such account: 99");
+    ZavekUtils::changeDefaultAccount(QMailAccountId(99));
+    QVERIFY(isMarked(second));
+    QTest::ignoreMessage(QtWarningMsg, "void ZavekUtils::changeDefaultAccount(QMailAccountId) No such account: 0");
+    ZavekUtils::changeDefaultAccount(QMailAccountId());
+    QVERIFY(isMarked(second));
+}
+
+void TestUtilsAccounts::changeDefaultAccountWithoutMark()
+{
+    // No usable account at all: only the new one gets the mark.
+    const QMailAccountId sendOnly = addAccount("send only", QMailAccount::CanTransmit);
+    ZavekUtils::changeDefaultAccount(sendOnly);
+    QVERIFY(isMarked(sendOnly));
+
+    // Usable accounts, none marked: the implicit default is not touched.
+    const QMailAccountId first = addAccount("first", usable());
+    const QMailAccountId second = addAccount("second", usable());
+    ZavekUtils::changeDefaultAccount(second);
+    QVERIFY(!isMarked(first));
+    QVERIFY(isMarked(second));
+    QCOMPARE(ZavekUtils::default_account_id(), second);
+}
+
+void TestUtilsAccounts::smartReply()
+{
+    const QMailAccountId smart = addAccount("smart", usable() | QMailAccount::UseSmartReply);
+    const QMailAccountId dumb = addAccount("dumb", usable());
+
+    QVERIFY(ZavekUtils::canSmartReply(smart, smart));
+    QVERIFY(!ZavekUtils::canSmartReply(smart, dumb));
+    QVERIFY(!ZavekUtils::canSmartReply(dumb, dumb));
+    QVERIFY(!ZavekUtils::canSmartReply(QMailAccountId(), QMailAccountId()));
+}
+
+void TestUtilsAccounts::pushEnabled()
+{
+    QMailAccountConfiguration secondService;
+    secondService.addServiceConfiguration("imap4");
+    secondService.addServiceConfiguration("smtp");
+    secondService.serviceConfiguration("imap4").setValue("pushEnabled", "0");
+    secondService.serviceConfiguration("smtp").setValue("pushEnabled", "1");
+    QMailAccount viaService;
+    viaService.setStatus(usable());
+    viaService.setCustomField("pushEnabled", "true");
+    QVERIFY(QMailStore::instance()->addAccount(&viaService, &secondService));
+    QVERIFY(ZavekUtils::accountPushEnabled(viaService.id()));
+
+    QMailAccount viaField;
+    viaField.setCustomField("pushEnabled", "1");
+    QVERIFY(QMailStore::instance()->addAccount(&viaField, nullptr));
+    QVERIFY(ZavekUtils::accountPushEnabled(viaField.id()));
+
+    QMailAccountConfiguration off;
+    off.addServiceConfiguration("imap4");
+    off.serviceConfiguration("imap4").setValue("pushEnabled", " 1");
+    QMailAccount notOn;
+    notOn.setCustomField("pushEnabled", "yes");
+    QVERIFY(QMailStore::instance()->addAccount(&notOn, &off));
+    QVERIFY(!ZavekUtils::accountPushEnabled(notOn.id()));
+
+    QVERIFY(!ZavekUtils::accountPushEnabled(addAccount("plain", usable())));
+}
+
+void TestUtilsAccounts::unreadCount()
+{
+    const QMailAccountId one = addAccount("one", usable());
+    const QMailAccountId two = addAccount("two", usable());
+    addMessage(one, 0);
+    addMessage(one, QMailMessage::New);
+    addMessage(one, QMailMessage::Read);
+    addMessage(one, QMailMessage::Removed);
+    addMessage(two, QMailMessage::Incoming);
+
+    QCOMPARE(ZavekUtils::getUnreadMessageCount(one), 2);
+    QCOMPARE(ZavekUtils::getUnreadMessageCount(two), 1);
+    QCOMPARE(ZavekUtils::getUnreadMessageCount(QMailAccountId()), 3);
+}
+
+void TestUtilsAccounts::newContentCache()
+{
+    const QMailAccountId one = addAccount("one", usable());
+    const QMailAccountId two = addAccount("two", usable());
+    const QMailMessageId unread = addMessage(one, QMailMessage::Incoming);
+    addMessage(two, QMailMessage::Read);
+
+    // The cache outlives the store between tests, so every account starts with a refresh.
+    QVERIFY(ZavekUtils::newContentExists(one, true));
+    QVERIFY(!ZavekUtils::newContentExists(two, true));
+
+    QMailMessage message(unread);
+    message.setStatus(QMailMessage::Read, true);
+    QVERIFY(QMailStore::instance()->updateMessage(&message));
+    QVERIFY(ZavekUtils::newContentExists(one, false)); // the remembered answer, no query
+    QVERIFY(!ZavekUtils::newContentExists(one, true));
+    QVERIFY(!ZavekUtils::newContentExists(one, false));
+
+    // An invalid id covers all accounts and is remembered under its own key.
+    addMessage(two, QMailMessage::New);
+    QVERIFY(ZavekUtils::newContentExists(QMailAccountId(), true));
+    QVERIFY(!ZavekUtils::newContentExists(one, false));
+    QVERIFY(!ZavekUtils::newContentExists(two, false));
+    QVERIFY(ZavekUtils::newContentExists(two, true));
+}
+
+void TestUtilsAccounts::newContentFailedQueryNotCached()
+{
+    const QMailAccountId account = addAccount("one", usable());
+    addMessage(account, QMailMessage::Incoming);
+    QVERIFY(ZavekUtils::newContentExists(account, true));
+
+    for (const QMailStore::ErrorCode error : {QMailStore::NotYetImplemented, QMailStore::StorageInaccessible}) {
+        QmfStandIn::setNextError(error);
+        QTest::ignoreMessage(QtWarningMsg,
+                             "bool ZavekUtils::newContentExists(const QMailAccountId&, bool) Cannot perform operation!");
+        QVERIFY(!ZavekUtils::newContentExists(account, true));
+        // The failed "no" did not replace the remembered answer.
+        QVERIFY(ZavekUtils::newContentExists(account, false));
+    }
+}
+
+void TestUtilsAccounts::favouriteFolders()
+{
+    const QMailAccountId enabled = addAccount("enabled", usable());
+    const QMailAccountId unusable = addAccount("unusable", QMailAccount::CanTransmit);
+    const QMailFolderId favourite = addFolder("INBOX", enabled, QMailFolder::Favourite | QMailFolder::Incoming);
+    addFolder("Archive", enabled, QMailFolder::Incoming);
+    const QMailFolderId otherFavourite = addFolder("Work", unusable, QMailFolder::Favourite);
+
+    QCOMPARE(ZavekUtils::getFavouriteFolders(enabled), QList<QMailFolderId>{favourite});
+    QCOMPARE(ZavekUtils::getFavouriteFolders(unusable), QList<QMailFolderId>{otherFavourite});
+    // Without an account: only the favourites of usable accounts.
+    QCOMPARE(ZavekUtils::getFavouriteFolders(QMailAccountId()), QList<QMailFolderId>{favourite});
+}
+
+void TestUtilsAccounts::standardFolderByNameIsRecorded()
+{
+    const QMailAccountId account = addAccount("one", usable());
+    const QMailAccountId other = addAccount("other", usable());
+    addFolder("Trash", other);
+    addFolder("INBOX", account);
+    const QMailFolderId deleted = addFolder("INBOX/Deleted Items", account);
+
+    QCOMPARE(ZavekUtils::getStandardFolder(account, QMailFolder::TrashFolder), deleted);
+    QCOMPARE(QMailAccount(account).standardFolder(QMailFolder::TrashFolder), deleted);
+
+    // Once recorded, the account answers: a folder flagged as trash now would otherwise win.
+    addFolder("Bin", account, QMailFolder::Trash);
+    QCOMPARE(ZavekUtils::getStandardFolder(account, QMailFolder::TrashFolder), deleted);
+
+    // Names are tried together: "spam" matches though "junk" is listed first.
+    const QMailFolderId spam = addFolder("Spam", account);
+    QCOMPARE(ZavekUtils::getStandardFolder(account, QMailFolder::JunkFolder), spam);
+    const QMailFolderId inbox = ZavekUtils::getInboxFolder(account);
+    QCOMPARE(QMailFolder(inbox).path(), QString("INBOX"));
+}
+
+void TestUtilsAccounts::standardFolderFlagBeforeName()
+{
+    const QMailAccountId account = addAccount("one", usable());
+    addFolder("Presentations", account);
+    const QMailFolderId outgoing = addFolder("Outgoing mail", account, QMailFolder::Sent);
+    addFolder("Drafts", account, QMailFolder::Trash);
+
+    QCOMPARE(ZavekUtils::getStandardFolder(account, QMailFolder::SentFolder), outgoing);
+    QCOMPARE(QMailAccount(account).standardFolder(QMailFolder::SentFolder), outgoing);
+    QCOMPARE(QMailFolder(ZavekUtils::getStandardFolder(account, QMailFolder::TrashFolder)).path(),
+             QString("Drafts"));
+    QCOMPARE(QMailFolder(ZavekUtils::getStandardFolder(account, QMailFolder::DraftsFolder)).path(),
+             QString("Drafts"));
+}
+
+void TestUtilsAccounts::standardFolderFallback_data()
+{
+    QTest::addColumn<bool>("validAccount");
+    QTest::addColumn<QMailFolder::StandardFolder>("folder");
+    QTest::addColumn<bool>("localStorage");
+
+    QTest::newRow("drafts") << true << QMailFolder::DraftsFolder << true;
+    QTest::newRow("junk") << true << QMailFolder::JunkFolder << true;
+    QTest::newRow("inbox") << true << QMailFolder::InboxFolder << false;
+    QTest::newRow("outbox") << true << QMailFolder::OutboxFolder << false;
+    QTest::newRow("outside the range") << true << QMailFolder::StandardFolder(9) << false;
+    QTest::newRow("drafts, invalid account") << false << QMailFolder::DraftsFolder << true;
+    QTest::newRow("inbox, invalid account") << false << QMailFolder::InboxFolder << false;
+}
+
+void TestUtilsAccounts::standardFolderFallback()
+{
+    QFETCH(bool, validAccount);
+    QFETCH(QMailFolder::StandardFolder, folder);
+    QFETCH(bool, localStorage);
+
+    const QMailAccountId account = addAccount("one", usable());
+    const QMailAccountId other = addAccount("other", usable());
+    addFolder("Archive", account, QMailFolder::Favourite);
+    // Folders of another account never count, whatever their names and flags.
+    addFolder("Drafts and Junk in INBOX Outbox", other,
+              QMailFolder::Drafts | QMailFolder::Junk | QMailFolder::Incoming | QMailFolder::Outgoing);
+
+    const QMailFolderId expected = localStorage ? QMailFolderId(QMailFolder::LocalStorageFolderId) : QMailFolderId();
+    QCOMPARE(ZavekUtils::getStandardFolder(validAccount ? account : QMailAccountId(), folder), expected);
+    // A fallback is not a found folder: nothing is recorded.
+    QVERIFY(!QMailAccount(account).standardFolder(folder).isValid());
+}
+
+void TestUtilsAccounts::folderIdsForAllAccounts()
+{
+    const QMailAccountId withDrafts = addAccount("with drafts", usable());
+    addAccount("no drafts", usable());
+    addAccount("no drafts either", usable());
+    const QMailAccountId unusable = addAccount("unusable", QMailAccount::CanTransmit);
+    const QMailFolderId drafts = addFolder("Drafts", withDrafts);
+    addFolder("Drafts", unusable);
+
+    const QMailFolderId local(QMailFolder::LocalStorageFolderId);
+    QList<QMailFolderId> ids{QMailFolderId(77)};
+    ZavekUtils::getFolderIdsForAllAcounts(QMailFolder::DraftsFolder, ids);
+    QCOMPARE(ids, (QList<QMailFolderId>{QMailFolderId(77), drafts, local, local}));
+
+    ids.clear();
+    ZavekUtils::getFolderIdsForAllAcounts(QMailFolder::InboxFolder, ids);
+    QCOMPARE(ids, QList<QMailFolderId>());
+}
+
+void TestUtilsAccounts::standardFolderFromFlags_data()
+{
+    QTest::addColumn<quint64>("flags");
+    QTest::addColumn<QMailFolder::StandardFolder>("folder");
+
+    QTest::newRow("sent and trash") << (QMailMessage::Sent | QMailMessage::Trash) << QMailFolder::TrashFolder;
+    QTest::newRow("sent and outbox") << (QMailMessage::Sent | QMailMessage::Outbox) << QMailFolder::SentFolder;
+    QTest::newRow("outbox and trash") << (QMailMessage::Outbox | QMailMessage::Trash) << QMailFolder::TrashFolder;
+    QTest::newRow("outbox") << quint64(QMailMessage::Outbox) << QMailFolder::OutboxFolder;
+    QTest::newRow("draft") << quint64(QMailMessage::Draft) << QMailFolder::InboxFolder;
+    QTest::newRow("junk") << quint64(QMailMessage::Junk) << QMailFolder::InboxFolder;
+    QTest::newRow("nothing") << quint64(0) << QMailFolder::InboxFolder;
+}
+
+void TestUtilsAccounts::standardFolderFromFlags()
+{
+    QFETCH(quint64, flags);
+    QFETCH(QMailFolder::StandardFolder, folder);
+
+    QCOMPARE(ZavekUtils::standardFolderFromFlags(flags), folder);
+}
+
+QTEST_GUILESS_MAIN(TestUtilsAccounts)
+
+#include "tst_utilsaccounts.moc"

@@ -1,0 +1,332 @@
+#include "zavekutils.h"
+
+#include <qmailstore.h>
+#include <qmailstorecontrol.h>
+
+#include <QtTest>
+
+using ZavekUtils::Priority;
+
+Q_DECLARE_METATYPE(ZavekUtils::Priority)
+
+class TestUtilsMessage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void priorityFromFlags_data();
+    void priorityFromFlags();
+    void setPriority_data();
+    void setPriority();
+    void setPriorityIsStored();
+    void unreadMaskAndKeyAgree_data();
+    void unreadMaskAndKeyAgree();
+    void statusQueries();
+    void metaDataQueries();
+    void recipientsLine_data();
+    void recipientsLine();
+    void filterAddresses_data();
+    void filterAddresses();
+    void isToday_data();
+    void isToday();
+
+private:
+    QMailMessageId storeMessage(QMailMessage message);
+    QMailMessageId storeWithStatus(quint64 status);
+};
+
+void TestUtilsMessage::init()
+{
+    QmfStandIn::resetStore();
+}
+
+QMailMessageId TestUtilsMessage::storeMessage(QMailMessage message)
+{
+    message.setMessageType(QMailMessage::Email);
+    message.setParentFolderId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+    if (!QMailStore::instance()->addMessage(&message))
+        qFatal("cannot store a test message");
+    return message.id();
+}
+
+QMailMessageId TestUtilsMessage::storeWithStatus(quint64 status)
+{
+    QMailMessage message;
+    message.setStatus(status);
+    return storeMessage(message);
+}
+
+void TestUtilsMessage::priorityFromFlags_data()
+{
+    QTest::addColumn<quint64>("status");
+    QTest::addColumn<Priority>("expected");
+
+    QTest::newRow("no flag") << quint64(QMailMessage::Read) << ZavekUtils::NormalPriority;
+    QTest::newRow("high") << quint64(QMailMessage::HighPriority) << ZavekUtils::HighPriority;
+    QTest::newRow("low") << quint64(QMailMessage::LowPriority) << ZavekUtils::LowPriority;
+    QTest::newRow("both flags") << (QMailMessage::HighPriority | QMailMessage::LowPriority)
+                                << ZavekUtils::HighPriority;
+}
+
+void TestUtilsMessage::priorityFromFlags()
+{
+    QFETCH(quint64, status);
+    QFETCH(Priority, expected);
+
+    QMailMessageMetaData metaData;
+    metaData.setStatus(status);
+    QCOMPARE(ZavekUtils::messagePriority(metaData), expected);
+    QCOMPARE(ZavekUtils::messagePriority(storeWithStatus(status)), expected);
+}
+
+void TestUtilsMessage::setPriority_data()
+{
+    QTest::addColumn<quint64>("initialStatus");
+    QTest::addColumn<bool>("initialFields");
+    QTest::addColumn<int>("priority");
+    QTest::addColumn<QStringList>("fields"); // X-Priority, X-MSMail-Priority, Importance
+    QTest::addColumn<quint64>("status");
+
+    const quint64 high = QMailMessage::HighPriority;
+    const quint64 low = QMailMessage::LowPriority;
+    const quint64 read = QMailMessage::Read;
+    const QStringList none{QString(), QString(), QString()};
+
+    QTest::newRow("high to low") << (high | read) << true << int(ZavekUtils::LowPriority)
+                                 << QStringList{"5", "low", "low"} << (low | read);
+    QTest::newRow("low to high") << low << true << int(ZavekUtils::HighPriority)
+                                 << QStringList{"1", "high", "high"} << high;
+    QTest::newRow("both flags to low") << (high | low) << false << int(ZavekUtils::LowPriority)
+                                       << QStringList{"5", "low", "low"} << low;
+    QTest::newRow("high to normal") << (high | read) << true << int(ZavekUtils::NormalPriority)
+                                    << none << read;
+    QTest::newRow("normal without fields") << (low | read) << false << int(ZavekUtils::NormalPriority)
+                                           << none << read;
+    QTest::newRow("unknown number is normal") << (high | low) << true << 7 << none << quint64(0);
+}
+
+void TestUtilsMessage::setPriority()
+{
+    QFETCH(quint64, initialStatus);
+    QFETCH(bool, initialFields);
+    QFETCH(int, priority);
+    QFETCH(QStringList, fields);
+    QFETCH(quint64, status);
+
+    QMailMessage message;
+    message.setHeaderField("Subject", "Lunch");
+    if (initialFields) {
+        message.setHeaderField("X-Priority", "3");
+        message.setHeaderField("X-MSMail-Priority", "Normal");
+        message.setHeaderField("Importance", "normal");
+    }
+    message.setStatus(initialStatus);
+
+    ZavekUtils::setMessagePriority(message, Priority(priority));
+
+    const QStringList names{"X-Priority", "X-MSMail-Priority", "Importance"};
+    for (int i = 0; i < names.size(); ++i) {
+        QCOMPARE(message.headerFieldText(names.at(i)), fields.at(i).isNull() ? QString("") : fields.at(i));
+        QCOMPARE(message.headerField(names.at(i)).isNull(), fields.at(i).isNull());
+    }
+    QCOMPARE(message.headerFieldText("Subject"), QString("Lunch"));
+    QCOMPARE(message.status(), status);
+
+    const Priority expected = priority == 7 ? ZavekUtils::NormalPriority : Priority(priority);
+    QCOMPARE(ZavekUtils::messagePriority(message), expected);
+}
+
+void TestUtilsMessage::setPriorityIsStored()
+{
+    // The fields and flags are written in memory only; storing keeps both.
+    QMailMessage message;
+    ZavekUtils::setMessagePriority(message, ZavekUtils::LowPriority);
+    const QMailMessageId id = storeMessage(message);
+
+    QCOMPARE(ZavekUtils::messagePriority(id), ZavekUtils::LowPriority);
+    QMailMessage stored(id);
+    QCOMPARE(stored.headerFieldText("X-Priority"), QString("5"));
+
+    ZavekUtils::setMessagePriority(stored, ZavekUtils::NormalPriority);
+    QCOMPARE(ZavekUtils::messagePriority(id), ZavekUtils::LowPriority);
+    QVERIFY(QMailStore::instance()->updateMessage(&stored));
+    QCOMPARE(ZavekUtils::messagePriority(id), ZavekUtils::NormalPriority);
+    QVERIFY(QMailMessage(id).headerField("X-Priority").isNull());
+}
+
+void TestUtilsMessage::unreadMaskAndKeyAgree_data()
+{
+    QTest::addColumn<quint64>("status");
+    QTest::addColumn<bool>("unread");
+
+    QTest::newRow("new") << quint64(QMailMessage::Incoming | QMailMessage::New) << true;
+    QTest::newRow("read") << quint64(QMailMessage::Read) << false;
+    QTest::newRow("removed but unread") << quint64(QMailMessage::Removed) << false;
+    QTest::newRow("read and removed") << (QMailMessage::Read | QMailMessage::Removed) << false;
+    QTest::newRow("read elsewhere only") << quint64(QMailMessage::ReadElsewhere) << true;
+}
+
+void TestUtilsMessage::unreadMaskAndKeyAgree()
+{
+    QFETCH(quint64, status);
+    QFETCH(bool, unread);
+
+    const QMailMessageId id = storeWithStatus(status);
+    storeWithStatus(unread ? QMailMessage::Read : 0); // the key must not match this one
+
+    QCOMPARE(ZavekUtils::messageUnread(id), unread);
+    QCOMPARE(bool(status & ZavekUtils::generateReadFlag()), !unread);
+    const QMailMessageKey key = ZavekUtils::generateUnreadKey() & QMailMessageKey::id(id);
+    QCOMPARE(QMailStore::instance()->countMessages(key), unread ? 1 : 0);
+    // Exactly one of the two messages is unread.
+    QCOMPARE(QMailStore::instance()->countMessages(ZavekUtils::generateUnreadKey()), 1);
+}
+
+void TestUtilsMessage::statusQueries()
+{
+    const QMailMessageId plain = storeWithStatus(QMailMessage::Read);
+    const QMailMessageId attachment = storeWithStatus(QMailMessage::HasAttachments);
+    const QMailMessageId important = storeWithStatus(QMailMessage::Important);
+    const QMailMessageId elsewhere = storeWithStatus(QMailMessage::ImportantElsewhere);
+
+    QVERIFY(!ZavekUtils::messageHasAttachment(plain));
+    QVERIFY(ZavekUtils::messageHasAttachment(attachment));
+
+    QVERIFY(!ZavekUtils::messageImportant(plain));
+    QVERIFY(!ZavekUtils::messageImportant(attachment));
+    QVERIFY(ZavekUtils::messageImportant(important));
+    QVERIFY(ZavekUtils::messageImportant(elsewhere));
+    // The one query that tolerates an invalid id: nothing is important.
+    QVERIFY(!ZavekUtils::messageImportant(QMailMessageId()));
+}
+
+void TestUtilsMessage::metaDataQueries()
+{
+    const QDateTime sent(QDate(2012, 2, 28), QTime(9, 15, 30), Qt::UTC);
+    QMailMessage message;
+    message.setFrom(QMailAddress("Ann Smith", "ann@example.org"));
+    message.setDate(QMailTimeStamp(sent));
+    message.setSize(4321);
+    const QMailMessageId id = storeMessage(message);
+
+    QCOMPARE(ZavekUtils::messageSender(id), QString("Ann Smith"));
+    QCOMPARE(ZavekUtils::messageSize(id), 4321u);
+    const QDateTime local = ZavekUtils::messageTimeStamp(id);
+    QCOMPARE(local.timeSpec(), Qt::LocalTime);
+    QCOMPARE(local.toUTC(), sent);
+
+    QMailMessage bare;
+    bare.setFrom(QMailAddress("bob@example.org"));
+    QCOMPARE(ZavekUtils::messageSender(storeMessage(bare)), QString("bob@example.org"));
+}
+
+void TestUtilsMessage::recipientsLine_data()
+{
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("cc");
+    QTest::addColumn<QString>("bcc");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("multiple");
+
+    QTest::newRow("comma inside a name") << "\"A, B\" <ab@example.org>" << "C <c@example.org>" << ""
+                                         << "A  B,C" << true;
+    QTest::newRow("no recipients") << "" << "" << "" << "" << false;
+    QTest::newRow("one recipient") << "Dora <dora@example.org>" << "" << "" << "Dora" << false;
+    QTest::newRow("bcc only counts too") << "Dora <dora@example.org>" << "" << "eve@example.org"
+                                         << "Dora,eve@example.org" << true;
+    QTest::newRow("to, cc, bcc order") << "T1 <t1@example.org>, T2 <t2@example.org>"
+                                       << "C1 <c1@example.org>" << "B1 <b1@example.org>"
+                                       << "T1,T2,C1,B1" << true;
+}
+
+void TestUtilsMessage::recipientsLine()
+{
+    QFETCH(QString, to);
+    QFETCH(QString, cc);
+    QFETCH(QString, bcc);
+    QFETCH(QString, line);
+    QFETCH(bool, multiple);
+
+    QMailMessage message;
+    if (!to.isEmpty())
+        message.setHeaderField("To", to);
+    if (!cc.isEmpty())
+        message.setHeaderField("Cc", cc);
+    if (!bcc.isEmpty())
+        message.setHeaderField("Bcc", bcc);
+    const QMailMessageId id = storeMessage(message);
+
+    QCOMPARE(ZavekUtils::recipients(id), line);
+    QCOMPARE(ZavekUtils::messageHasMultipleRecipients(id), multiple);
+}
+
+void TestUtilsMessage::filterAddresses_data()
+{
+    QTest::addColumn<QString>("own");
+    QTest::addColumn<QString>("addresses");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("own and duplicates in other case")
+        << "Pat <pat@example.org>"
+        << "Patricia <PAT@Example.org>, Quinn <quinn@example.org>, QUINN AGAIN <QUINN@EXAMPLE.ORG>, "
+           "rob@example.org"
+        << QStringList{"Quinn <quinn@example.org>", "rob@example.org"};
+    QTest::newRow("nothing to filter") << "pat@example.org" << ""
+                                       << QStringList();
+    QTest::newRow("only own") << "pat@example.org" << "Pat <pat@example.org>, pat@EXAMPLE.org"
+                              << QStringList();
+    QTest::newRow("name needing quotes kept")
+        << "pat@example.org" << "\"Doe, Jane\" <jane@example.org>, jane@example.org"
+        << QStringList{"\"Doe, Jane\" <jane@example.org>"};
+}
+
+void TestUtilsMessage::filterAddresses()
+{
+    QFETCH(QString, own);
+    QFETCH(QString, addresses);
+    QFETCH(QStringList, expected);
+
+    QCOMPARE(ZavekUtils::filterAddresses(QMailAddress(own), QMailAddress::fromStringList(addresses)),
+             expected);
+}
+
+void TestUtilsMessage::isToday_data()
+{
+    QTest::addColumn<QDateTime>("now");
+    QTest::addColumn<QDateTime>("dateTime");
+    QTest::addColumn<bool>("today");
+
+    const QDate date(2021, 6, 15);
+    const QDateTime now(date, QTime(14, 30), Qt::LocalTime);
+    const QDateTime midnight(date, QTime(0, 0), Qt::LocalTime);
+    const QDateTime nextMidnight(date.addDays(1), QTime(0, 0), Qt::LocalTime);
+
+    QTest::newRow("next midnight") << now << nextMidnight << true;
+    QTest::newRow("one second after next midnight") << now << nextMidnight.addSecs(1) << false;
+    QTest::newRow("one second before next midnight") << now << nextMidnight.addSecs(-1) << true;
+    QTest::newRow("today's midnight") << now << midnight << true;
+    QTest::newRow("one second before today's midnight") << now << midnight.addSecs(-1) << false;
+    QTest::newRow("one second after today's midnight") << now << midnight.addSecs(1) << true;
+    QTest::newRow("a week later") << now << now.addDays(7) << false;
+    QTest::newRow("now in UTC") << now << now.toUTC() << true;
+    QTest::newRow("yesterday evening, just after midnight")
+        << midnight.addSecs(1) << midnight.addSecs(-3600) << false;
+    QTest::newRow("invalid date") << now << QDateTime() << false;
+}
+
+void TestUtilsMessage::isToday()
+{
+    QFETCH(QDateTime, now);
+    QFETCH(QDateTime, dateTime);
+    QFETCH(bool, today);
+
+    QCOMPARE(ZavekUtils::isToday(dateTime, now), today);
+    // The system clock form: two days ahead is outside the window at any hour.
+    QVERIFY(!ZavekUtils::isToday(QDateTime::currentDateTime().addDays(2)));
+}
+
+QTEST_GUILESS_MAIN(TestUtilsMessage)
+
+#include "tst_utilsmessage.moc"

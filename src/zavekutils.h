@@ -171,7 +171,7 @@ void convertToMultipart(QMailMessage &message, QMailMessagePartContainer::Multip
 uint calculateTotalSize(const QMailMessage &message);
 
 // Location of the first part whose content ID equals contentId (case-sensitive), or an
-// invalid location.
+// invalid location; an empty contentId names no part.
 QMailMessagePartContainer::Location findContentIDLocation(const QMailMessage &message, const QString &contentId);
 
 // Every part whose content ID starts with prefix, in depth-first order. The pointers

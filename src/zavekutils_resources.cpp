@@ -63,7 +63,8 @@ ContentIDFinder::ContentIDFinder(const QString &contentId)
 
 bool ContentIDFinder::operator()(const QMailMessagePart &part)
 {
-    if (part.contentID() != _contentId)
+    // An empty id names no part; it would otherwise pick the first part that has none.
+    if (_contentId.isEmpty() || part.contentID() != _contentId)
         return true;
     _data->location = part.location();
     return false;

@@ -152,7 +152,7 @@ public:
 Q_SIGNALS:
     // Emitted after the requesting action has emitted Pending.
     void requestReceived(const QmfStandIn::Request &request);
-    // Emitted when automatic work on a request has ended (Successful or Failed).
+    // Emitted as a request ends, just before its action reports Successful or Failed.
     void requestFinished(const QmfStandIn::Request &request);
 
 private:

@@ -128,6 +128,9 @@ void MessageServerPrivate::announce(quint64 requestId, bool local)
 void MessageServerPrivate::requestEnded(quint64 requestId, QMailServiceAction::Activity outcome)
 {
     running.removeAll(requestId);
+    const int index = indexOfRequest(requestId);
+    if (index >= 0)
+        emit q->requestFinished(requests.at(index));
     if (mode != MessageServer::Automatic)
         return;
     const auto entry = std::find_if(observed.begin(), observed.end(),
@@ -260,6 +263,7 @@ void MessageServer::reset()
     d->observed.clear();
     d->remoteMailboxes.clear();
     d->remoteFiles.clear();
+    d->importedFiles.clear();
     for (QMailServiceAction *action : qAsConst(d->actions))
         QMailServiceActionPrivate::get(action)->forgetRequest();
     QmfStandIn::setIpcConnectionEstablished(true);

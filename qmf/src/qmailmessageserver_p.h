@@ -44,7 +44,9 @@ public:
     void scheduleStep(quint64 requestId, int step);
     void runStep(quint64 requestId, int step);
     QMailServiceAction::Status perform(const Request &request);
-    void finishAutomatic(quint64 requestId, const QMailServiceAction::Status &status);
+    QMailServiceAction::Status transmit(const Request &request);
+    QMailServiceAction::Status importRemoteMessages(const QMailAccountId &accountId);
+    QMailServiceAction::Status retrieveContent(const QMailMessagePart::Location &location, const QMailMessageId &id);
 
     QMailServiceActionPrivate *runningActionPrivate(quint64 requestId) const;
     int indexOfRequest(quint64 requestId) const;
@@ -62,6 +64,8 @@ public:
     QList<ObservedAction> observed;
     QHash<QMailAccountId, QString> remoteMailboxes;
     QHash<QMailMessageId, QString> remoteFiles;
+    // Remote files already imported, per account; never imported twice.
+    QHash<QMailAccountId, QSet<QString> > importedFiles;
     QList<QMailServiceAction *> actions;
     QList<QMailActionObserver *> observers;
 };

@@ -133,6 +133,12 @@ void QMailServiceActionPrivate::update(const QMailServiceAction::Connectivity *n
     if (newStatus)
         status = *newStatus;
 
+    // Slots may start a new request on this action or delete it; the rest of this
+    // report then belongs to nobody.
+    const quint64 generation = m_generation;
+    QPointer<QMailServiceAction> guard(q);
+    const auto stillOurs = [&] { return guard && m_generation == generation; };
+
     const bool finished = activityChanged
             && (activity == QMailServiceAction::Successful || activity == QMailServiceAction::Failed);
     if (finished && m_running) {
@@ -143,13 +149,7 @@ void QMailServiceActionPrivate::update(const QMailServiceAction::Connectivity *n
             server->requestEnded(endedRequest, activity);
     }
 
-    // Slots may start a new request on this action or delete it; the rest of this
-    // report then belongs to nobody.
-    const quint64 generation = m_generation;
-    QPointer<QMailServiceAction> guard(q);
-    const auto stillOurs = [&] { return guard && m_generation == generation; };
-
-    if (connectivityChanged)
+    if (connectivityChanged && stillOurs())
         emit q->connectivityChanged(connectivity);
     if (activityChanged && stillOurs())
         emit q->activityChanged(activity);

@@ -28,7 +28,9 @@ const QFileDevice::Permissions privateDirectoryPermissions =
 // already existed above our own are left as they are.
 void makePrivate(const QString &path)
 {
-    if (QFile::permissions(path) != privateDirectoryPermissions)
+    // The "user" bits describe the current user, not the file's mode; they do not count.
+    const QFileDevice::Permissions userBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    if ((QFile::permissions(path) & ~userBits) != privateDirectoryPermissions)
         QFile::setPermissions(path, privateDirectoryPermissions);
 }
 

@@ -1,0 +1,146 @@
+#ifndef MANAGERFIXTURE_H
+#define MANAGERFIXTURE_H
+
+// Shared set-up of the manager suites: a fresh store, message server, settings, scripted
+// network and manager per test, and a log of the manager's per-serial signals.
+
+#include <zavekserviceactionmanager.h>
+#include <zaveknetworkscripted.h>
+#include <zaveksettings.h>
+
+#include <qmailaccount.h>
+#include <qmailmessageserver.h>
+#include <qmailstore.h>
+#include <qmailstorecontrol.h>
+
+#include <QObject>
+#include <QScopedPointer>
+#include <QStringList>
+
+// Records the manager's per-serial signals as short lines: "A<serial> <activity> <code>",
+// "S<serial> <code>", "P<serial> <progress>/<total>".
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(ZavekServiceActionManager *manager)
+    {
+        connect(manager, &ZavekServiceActionManager::activityChanged, this,
+                [this](ZavekServiceActionManager::Serial serial, QMailServiceAction::Activity activity,
+                       const QMailServiceAction::Status &status) {
+                    static const char *const names[] = {"Pending", "InProgress", "Successful", "Failed"};
+                    lines << QStringLiteral("A%1 %2 %3").arg(serial).arg(QLatin1String(names[activity])).arg(int(status.errorCode));
+                });
+        connect(manager, &ZavekServiceActionManager::statusChanged, this,
+                [this](ZavekServiceActionManager::Serial serial, const QMailServiceAction::Status &status) {
+                    lines << QStringLiteral("S%1 %2").arg(serial).arg(int(status.errorCode));
+                });
+        connect(manager, &ZavekServiceActionManager::progressChanged, this,
+                [this](ZavekServiceActionManager::Serial serial, uint progress, uint total) {
+                    lines << QStringLiteral("P%1 %2/%3").arg(serial).arg(progress).arg(total);
+                });
+    }
+
+    QStringList take()
+    {
+        const QStringList taken = lines;
+        lines.clear();
+        return taken;
+    }
+
+    QStringList lines;
+};
+
+// Collects every message logged while it lives (and passes it on).
+class WarningLog
+{
+public:
+    WarningLog() : previous(qInstallMessageHandler(&WarningLog::handle)) { current() = this; }
+    ~WarningLog()
+    {
+        current() = nullptr;
+        qInstallMessageHandler(previous);
+    }
+
+    QStringList lines;
+
+private:
+    static WarningLog *&current()
+    {
+        static WarningLog *log = nullptr;
+        return log;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (WarningLog *log = current()) {
+            log->lines << message;
+            if (log->previous)
+                log->previous(type, context, message);
+        }
+    }
+
+    QtMessageHandler previous;
+};
+
+class ManagerFixture
+{
+public:
+    void start(bool online = true)
+    {
+        QmfStandIn::resetStore();
+        server()->reset();
+        ZavekSettings::resetInstanceForTesting();
+        network.reset(new ZavekScriptedNetwork);
+        network->setConfigurations({ZavekNetworkConfiguration(QStringLiteral("wlan"), QStringLiteral("Wireless"))});
+        network->setDefaultConfiguration(network->configurations().first());
+        network->setOnline(online);
+        manager.reset(new ZavekServiceActionManager(network->createManager()));
+        log.reset(new SignalLog(manager.data()));
+    }
+
+    void finish()
+    {
+        log.reset();
+        manager.reset();
+        network.reset();
+        server()->reset();
+    }
+
+    static QmfStandIn::MessageServer *server() { return QmfStandIn::MessageServer::instance(); }
+
+    // Call names of every request the server received since the test began.
+    static QStringList calls()
+    {
+        QStringList names;
+        const QList<QmfStandIn::Request> requests = server()->requests();
+        for (const QmfStandIn::Request &request : requests)
+            names << request.call;
+        return names;
+    }
+
+    // The action running the newest request (null when none runs).
+    static QMailServiceAction *running()
+    {
+        const QList<QmfStandIn::Request> requests = server()->runningRequests();
+        return requests.isEmpty() ? nullptr : requests.last().action.data();
+    }
+
+    static QMailAccountId addAccount()
+    {
+        QMailAccount account;
+        account.setName(QStringLiteral("Account"));
+        account.setStatus(QMailAccount::MessageSink | QMailAccount::CanTransmit | QMailAccount::Enabled, true);
+        QMailStore::instance()->addAccount(&account, nullptr);
+        return account.id();
+    }
+
+    static QMailMessagePartContainer::Location part(quint64 message, int index)
+    {
+        return QMailMessagePartContainer::Location(QStringLiteral("%1-%2").arg(message).arg(index));
+    }
+
+    QScopedPointer<ZavekScriptedNetwork> network;
+    QScopedPointer<ZavekServiceActionManager> manager;
+    QScopedPointer<SignalLog> log;
+};
+
+#endif // MANAGERFIXTURE_H

@@ -1,0 +1,185 @@
+#include "managerfixture.h"
+
+#include <zavekbackendstrategies.h>
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+struct Completions
+{
+    QList<QMailServiceAction::Status> statuses;
+};
+
+// The application's side: records each complete() call where the test can see it after
+// the closure is gone.
+class RecordingClosure : public ClosureBase
+{
+public:
+    RecordingClosure(const QList<ZavekServiceActionManager::Serial> &serials, Completions *completions)
+        : ClosureBase(serials)
+        , m_completions(completions)
+    {
+    }
+
+protected:
+    void complete(const QMailServiceAction::Status &status) override { m_completions->statuses.append(status); }
+
+private:
+    Completions *m_completions;
+};
+
+} // namespace
+
+class TestClosures : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void metaObjectHasTheOneSlot();
+    void completesWhenTheLastAwaitedOperationEnds();
+    void ignoresOperationsNotAwaited();
+    void serialListedTwiceEndsInOneGo();
+    void cancelledQueuedOperationCountsAsEnded();
+    void withoutSerialsCompletesOnTheNextTurn();
+
+private:
+    // Queues count part retrievals; the first runs, the rest wait. Returns their serials.
+    QList<ZavekServiceActionManager::Serial> queueRetrievals(int count);
+    void finishRunning(QMailServiceAction::Activity activity,
+                       QMailServiceAction::Status::ErrorCode code = QMailServiceAction::Status::ErrNoError);
+
+    ManagerFixture fixture;
+};
+
+void TestClosures::init()
+{
+    fixture.start();
+    ZavekServiceActionManager::setTestInstance(fixture.manager.data());
+}
+
+void TestClosures::cleanup()
+{
+    // Let closures that completed be deleted before their manager goes.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ZavekServiceActionManager::setTestInstance(nullptr);
+    fixture.finish();
+}
+
+QList<ZavekServiceActionManager::Serial> TestClosures::queueRetrievals(int count)
+{
+    QList<ZavekServiceActionManager::Serial> serials;
+    for (int i = 1; i <= count; ++i)
+        serials.append(fixture.manager->retrieveMessagePart(ManagerFixture::part(100, i)));
+    return serials;
+}
+
+void TestClosures::finishRunning(QMailServiceAction::Activity activity, QMailServiceAction::Status::ErrorCode code)
+{
+    QTRY_VERIFY(ManagerFixture::running());
+    QMailServiceAction *action = ManagerFixture::running();
+    if (activity == QMailServiceAction::Successful)
+        ManagerFixture::server()->succeed(action);
+    else
+        ManagerFixture::server()->fail(action, code, QStringLiteral("broken"));
+}
+
+void TestClosures::metaObjectHasTheOneSlot()
+{
+    const QMetaObject &meta = ClosureBase::staticMetaObject;
+    QCOMPARE(meta.className(), "ClosureBase");
+    QCOMPARE(meta.methodCount() - meta.methodOffset(), 1);
+    QCOMPARE(meta.method(meta.methodOffset()).methodSignature(),
+             QByteArray("onActivityChanged(ZavekServiceActionManager::Serial,QMailServiceAction::Activity,QMailServiceAction::Status)"));
+    QCOMPARE(meta.method(meta.methodOffset()).access(), QMetaMethod::Private);
+}
+
+void TestClosures::completesWhenTheLastAwaitedOperationEnds()
+{
+    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(5);
+    QCOMPARE(serials.at(3), 4u);
+    QCOMPARE(serials.at(4), 5u);
+    Completions completions;
+    QPointer<ClosureBase> closure = new RecordingClosure({ 4, 5 }, &completions);
+    QSignalSpy destroyed(closure.data(), &QObject::destroyed);
+
+    for (int i = 0; i < 3; ++i)
+        finishRunning(QMailServiceAction::Successful);
+    QTRY_COMPARE(ManagerFixture::server()->runningRequests().size(), 1);
+    ManagerFixture::server()->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
+    QVERIFY(fixture.log->lines.contains(QStringLiteral("A4 InProgress 0")));
+    finishRunning(QMailServiceAction::Successful);
+    QTRY_VERIFY(fixture.log->lines.contains(QStringLiteral("A4 Successful 0")));
+    QVERIFY(completions.statuses.isEmpty());
+
+    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrNoConnection);
+    QTRY_VERIFY(fixture.log->lines.contains(QStringLiteral("A5 Failed %1").arg(int(QMailServiceAction::Status::ErrNoConnection))));
+    QCOMPARE(completions.statuses.size(), 1);
+    QCOMPARE(completions.statuses.at(0).errorCode, QMailServiceAction::Status::ErrNoConnection);
+    QVERIFY(closure);
+    QTRY_COMPARE(destroyed.count(), 1);
+}
+
+void TestClosures::ignoresOperationsNotAwaited()
+{
+    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(2);
+    Completions completions;
+    QPointer<ClosureBase> closure = new RecordingClosure({ serials.at(1) }, &completions);
+    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrCancel);
+    QTRY_VERIFY(fixture.log->lines.contains(QStringLiteral("A1 Failed %1").arg(int(QMailServiceAction::Status::ErrCancel))));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(completions.statuses.isEmpty());
+    QVERIFY(closure);
+
+    finishRunning(QMailServiceAction::Successful);
+    QTRY_COMPARE(completions.statuses.size(), 1);
+    QTRY_VERIFY(!closure);
+}
+
+void TestClosures::serialListedTwiceEndsInOneGo()
+{
+    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(2);
+    Completions completions;
+    new RecordingClosure({ serials.at(0), serials.at(0) }, &completions);
+    finishRunning(QMailServiceAction::Successful);
+    QTRY_COMPARE(completions.statuses.size(), 1);
+    QCOMPARE(completions.statuses.at(0).errorCode, QMailServiceAction::Status::ErrNoError);
+    // Later ends of other operations reach a closure that is gone: nothing happens.
+    finishRunning(QMailServiceAction::Successful);
+    QTRY_VERIFY(fixture.log->lines.contains(QStringLiteral("A2 Successful 0")));
+    QCOMPARE(completions.statuses.size(), 1);
+}
+
+void TestClosures::cancelledQueuedOperationCountsAsEnded()
+{
+    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(3);
+    Completions completions;
+    new RecordingClosure({ serials.at(0), serials.at(2) }, &completions);
+    fixture.manager->cancelOperation(serials.at(2));
+    QVERIFY(completions.statuses.isEmpty());
+    finishRunning(QMailServiceAction::Successful);
+    QTRY_COMPARE(completions.statuses.size(), 1);
+    QCOMPARE(completions.statuses.at(0).errorCode, QMailServiceAction::Status::ErrNoError);
+
+    new RecordingClosure({ serials.at(1) }, &completions);
+    fixture.manager->cancelOperation(serials.at(1));
+    QTRY_COMPARE(completions.statuses.size(), 2);
+    QCOMPARE(completions.statuses.at(1).errorCode, QMailServiceAction::Status::ErrCancel);
+}
+
+void TestClosures::withoutSerialsCompletesOnTheNextTurn()
+{
+    Completions completions;
+    QPointer<ClosureBase> closure = new RecordingClosure({}, &completions);
+    QVERIFY(completions.statuses.isEmpty());
+    QTRY_COMPARE(completions.statuses.size(), 1);
+    QCOMPARE(completions.statuses.at(0).errorCode, QMailServiceAction::Status::ErrNoError);
+    QTRY_VERIFY(!closure);
+}
+
+QTEST_GUILESS_MAIN(TestClosures)
+#include "tst_closures.moc"

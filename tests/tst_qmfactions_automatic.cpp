@@ -315,13 +315,33 @@ private Q_SLOTS:
         QCOMPARE(waitForEnd(&action), QMailServiceAction::Successful);
         QCOMPARE(store()->countMessages(QMailMessageKey::parentFolderId(inbox)), 3);
 
-        // Content is brought in on request.
+        // Imported without content; parts and the whole message come in on request.
         const QMailMessageId id = ids.first();
+        QMailMessage partial(id);
+        QVERIFY(!partial.contentAvailable());
+        QCOMPARE(partial.partCount(), 2u);
+        QVERIFY(!partial.partAt(0).contentAvailable());
+        QVERIFY(!partial.partAt(1).contentAvailable());
+
+        action.retrieveMessagePart(partial.partAt(0).location());
+        QCOMPARE(waitForEnd(&action), QMailServiceAction::Successful);
+        partial = QMailMessage(id);
+        QVERIFY(partial.partAt(0).contentAvailable());
+        QVERIFY(partial.partAt(0).body().data().contains(QStringLiteral("Hello")));
+        QVERIFY(!partial.partAt(1).contentAvailable());
+
         action.retrieveMessages({ id }, QMailRetrievalAction::Content);
         QCOMPARE(waitForEnd(&action), QMailServiceAction::Successful);
         const QMailMessage complete(id);
-        QCOMPARE(complete.partCount(), 2u);
+        QVERIFY(complete.contentAvailable());
         QVERIFY(complete.partAt(1).contentAvailable());
+        QCOMPARE(complete.partAt(1).body().data(QMailMessageBody::Decoded), QByteArray("\x00\x01\x02\x03\x04\x05", 6));
+
+        // A message that did not come from the remote mailbox has nothing to fetch.
+        const QMailMessageId local = addMessage(account, inbox);
+        action.retrieveMessageRange(local, 100);
+        QCOMPARE(waitForEnd(&action), QMailServiceAction::Failed);
+        QCOMPARE(action.status().errorCode, Status::ErrNonexistentMessage);
     }
 
     void folderListCreatesTheInbox()

@@ -7,10 +7,14 @@
 #include "qmailaccount.h"
 #include "qmailfolder.h"
 #include "qmailfolderkey.h"
+#include "qmailmessagecontrol.h"
 #include "qmailmessagekey.h"
 #include "qmailstore.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <functional>
 #include <QTimer>
 
 namespace QmfStandIn {
@@ -116,21 +120,6 @@ QMailMessageIdList idsArgument(const Request &request)
 QMailAccountId accountArgument(const Request &request)
 {
     return request.arguments.value(0).value<QMailAccountId>();
-}
-
-// Until the message layer offers partial-download helpers, retrieved messages keep
-// their content.
-QMailMessage withoutContent(const QMailMessage &message)
-{
-    return message;
-}
-
-bool fillContent(QMailMessage *stored, const QMailMessage &complete, const QMailMessagePart::Location &location)
-{
-    Q_UNUSED(stored);
-    Q_UNUSED(complete);
-    Q_UNUSED(location);
-    return true;
 }
 
 } // namespace
@@ -286,19 +275,30 @@ QMailServiceAction::Status MessageServerPrivate::perform(const Request &request)
         const QMailMessageIdList ids = idsArgument(request);
         const auto kind = request.arguments.value(1).value<QMailRetrievalAction::RetrievalSpecification>();
         Status status = checkMessages(ids);
+        // Flags and metadata are already known from the import.
         for (int i = 0; kind == QMailRetrievalAction::Content && status.errorCode == Status::ErrNoError
                         && i < ids.size(); ++i)
-            status = retrieveContent(QMailMessagePart::Location(), ids.at(i));
+            status = retrieveContent(ids.at(i), [](QMailMessage &stored, const QMailMessage &complete) {
+                return fillMessage(stored, complete);
+            });
         return status;
     }
     if (call == QLatin1String("retrieveMessageRange")) {
         const QMailMessageId id = request.arguments.value(0).value<QMailMessageId>();
-        return messageExists(id) ? retrieveContent(QMailMessagePart::Location(), id) : missingMessage(id);
+        const uint minimum = request.arguments.value(1).toUInt();
+        return retrieveContent(id, [minimum](QMailMessage &stored, const QMailMessage &complete) {
+            return fillMessageRange(stored, complete, minimum);
+        });
     }
     if (call == QLatin1String("retrieveMessagePart") || call == QLatin1String("retrieveMessagePartRange")) {
         const QMailMessagePart::Location location(request.arguments.value(0).toString());
-        const QMailMessageId id = location.containingMessageId();
-        return messageExists(id) ? retrieveContent(location, id) : missingMessage(id);
+        const bool range = call == QLatin1String("retrieveMessagePartRange");
+        const uint minimum = request.arguments.value(1).toUInt();
+        return retrieveContent(location.containingMessageId(),
+                               [&](QMailMessage &stored, const QMailMessage &complete) {
+            return range ? fillPartRange(stored, complete, location, minimum)
+                         : fillPart(stored, complete, location);
+        });
     }
     if (call == QLatin1String("transmitMessages"))
         return transmit(request);
@@ -367,17 +367,23 @@ QMailServiceAction::Status MessageServerPrivate::importRemoteMessages(const QMai
     return status;
 }
 
-QMailServiceAction::Status MessageServerPrivate::retrieveContent(const QMailMessagePart::Location &location, const QMailMessageId &id)
+QMailServiceAction::Status MessageServerPrivate::retrieveContent(
+        const QMailMessageId &id, const std::function<bool(QMailMessage &, const QMailMessage &)> &fill)
 {
+    if (!messageExists(id))
+        return missingMessage(id);
     const QString path = remoteFiles.value(id);
     if (path.isEmpty())
         return error(Status::ErrNonexistentMessage,
                      QStringLiteral("Message %1 has no remote copy").arg(id.toULongLong()), QMailAccountId(), id);
+    if (!QFileInfo::exists(path))
+        return error(Status::ErrNonexistentMessage,
+                     QStringLiteral("Message %1 is gone from the remote mailbox").arg(id.toULongLong()),
+                     QMailAccountId(), id);
     QMailMessage stored = QMailStore::instance()->message(id);
-    const QMailMessage complete = QMailMessage::fromRfc2822File(path);
-    if (!fillContent(&stored, complete, location))
+    if (!fill(stored, QMailMessage::fromRfc2822File(path)))
         return error(Status::ErrInvalidData,
-                     QStringLiteral("Part %1 is not in the remote copy").arg(location.toString(true)),
+                     QStringLiteral("Message %1: the requested content is not in the remote copy").arg(id.toULongLong()),
                      QMailAccountId(), id);
     if (!QMailStore::instance()->updateMessage(&stored))
         return storeFailure(QStringLiteral("Storing retrieved content"));

@@ -8,6 +8,8 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
+
 class QMailActionInfo;
 class QMailActionObserver;
 
@@ -46,7 +48,9 @@ public:
     QMailServiceAction::Status perform(const Request &request);
     QMailServiceAction::Status transmit(const Request &request);
     QMailServiceAction::Status importRemoteMessages(const QMailAccountId &accountId);
-    QMailServiceAction::Status retrieveContent(const QMailMessagePart::Location &location, const QMailMessageId &id);
+    // Loads the remote copy of a retrieved message and lets `fill` bring content in.
+    QMailServiceAction::Status retrieveContent(const QMailMessageId &id,
+                                               const std::function<bool(QMailMessage &, const QMailMessage &)> &fill);
 
     QMailServiceActionPrivate *runningActionPrivate(quint64 requestId) const;
     int indexOfRequest(quint64 requestId) const;

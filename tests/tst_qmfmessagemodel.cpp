@@ -1,0 +1,480 @@
+#include "qmailmessage.h"
+#include "testenvironment.h"
+
+#include <QtTest>
+
+// The in-memory message model: locations, part containers and their walk, header fields,
+// bodies, addresses and time stamps.
+class TestQmfMessageModel : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QMailMessagePart textPart(const QByteArray &type, const QString &text)
+    {
+        return QMailMessagePart::fromData(text, QMailMessageContentDisposition(QMailMessageContentDisposition::None),
+                                          QMailMessageContentType(type), QMailMessageBody::EightBit);
+    }
+
+    // mixed( alternative(plain, html), image, mixed(plain) )
+    static QMailMessage nestedMessage()
+    {
+        QMailMessage message;
+        message.setMultipartType(QMailMessage::MultipartMixed);
+        QMailMessagePart alternative;
+        alternative.setMultipartType(QMailMessage::MultipartAlternative);
+        alternative.appendPart(textPart("text/plain", QStringLiteral("plain")));
+        alternative.appendPart(textPart("text/html", QStringLiteral("<b>html</b>")));
+        message.appendPart(alternative);
+        message.appendPart(QMailMessagePart::fromData(QByteArray("img"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
+                                                      QMailMessageContentType("image/png"), QMailMessageBody::Base64));
+        QMailMessagePart inner;
+        inner.setMultipartType(QMailMessage::MultipartMixed);
+        inner.appendPart(textPart("text/plain", QStringLiteral("inner")));
+        message.appendPart(inner);
+        return message;
+    }
+
+private slots:
+    void locationText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shortText");
+        QTest::addColumn<quint64>("messageId");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<bool>("validShort");
+        QTest::newRow("part of stored message") << "42-2" << "2" << quint64(42) << true << true;
+        QTest::newRow("nested") << "42-2.3" << "2.3" << quint64(42) << true << true;
+        QTest::newRow("unsaved message") << "0-2" << "2" << quint64(0) << false << true;
+        QTest::newRow("default") << "0-" << "" << quint64(0) << false << false;
+        QTest::newRow("message only") << "7-" << "" << quint64(7) << false << false;
+    }
+
+    void locationText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shortText);
+        QFETCH(quint64, messageId);
+        QFETCH(bool, valid);
+        QFETCH(bool, validShort);
+        const QMailMessagePart::Location location(text);
+        QCOMPARE(location.toString(true), text);
+        QCOMPARE(location.toString(false), shortText);
+        QCOMPARE(location.containingMessageId(), QMailMessageId(messageId));
+        QCOMPARE(location.isValid(), valid);
+        QCOMPARE(location.isValid(false), validShort);
+        QVERIFY(QMailMessagePart::Location(location.toString(true)) == location);
+        // Text without a dash is all indices.
+        if (!shortText.isEmpty())
+            QCOMPARE(QMailMessagePart::Location(shortText).toString(false), shortText);
+    }
+
+    void locationDefaultsAndIds()
+    {
+        const QMailMessagePart::Location none;
+        QCOMPARE(none.toString(true), QStringLiteral("0-"));
+        QVERIFY(!none.isValid(false));
+
+        QMailMessagePart::Location location(QStringLiteral("3.1"));
+        location.setContainingMessageId(QMailMessageId(9));
+        QCOMPARE(location.toString(true), QStringLiteral("9-3.1"));
+        QVERIFY(location.isValid());
+        QVERIFY(!(location == QMailMessagePart::Location(QStringLiteral("9-3.2"))));
+        QVERIFY(location != QMailMessagePart::Location(QStringLiteral("8-3.1")));
+
+        const QVariant asVariant = QVariant::fromValue(location);
+        QCOMPARE(asVariant.value<QMailMessagePart::Location>().toString(true), QStringLiteral("9-3.1"));
+        QVERIFY(QMetaType::type("QMailMessagePart::Location") != QMetaType::UnknownType);
+    }
+
+    void locationRejectsJunk_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("leading zero index") << "42-01";
+        QTest::newRow("leading zero id") << "042-1";
+        QTest::newRow("letters") << "abc-1";
+        QTest::newRow("zero index") << "1-0";
+        QTest::newRow("empty index") << "1-2..3";
+        QTest::newRow("negative") << "1--2";
+        QTest::newRow("huge index") << "1-99999999999";
+    }
+
+    void locationRejectsJunk()
+    {
+        QFETCH(QString, text);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessagePartContainer::Location: invalid location text")));
+        const QMailMessagePart::Location location(text);
+        QVERIFY(!location.isValid(false));
+        QVERIFY(!location.containingMessageId().isValid());
+    }
+
+    void partNumbersAndLocations()
+    {
+        QMailMessage message = nestedMessage();
+        QCOMPARE(message.partCount(), 3u);
+        QCOMPARE(message.partAt(0).partAt(1).location().toString(true), QStringLiteral("0-1.2"));
+        QCOMPARE(message.partAt(2).partAt(0).partNumber(), 0);
+        QCOMPARE(message.partAt(1).partNumber(), 1);
+
+        message.setId(QMailMessageId(5));
+        QCOMPARE(message.partAt(0).partAt(1).location().toString(true), QStringLiteral("5-1.2"));
+        QVERIFY(message.contains(QMailMessagePart::Location(QStringLiteral("5-3.1"))));
+        QVERIFY(!message.contains(QMailMessagePart::Location(QStringLiteral("5-3.2"))));
+        QVERIFY(!message.contains(QMailMessagePart::Location(QStringLiteral("5-4"))));
+        QCOMPARE(message.partAt(QMailMessagePart::Location(QStringLiteral("5-3.1"))).body().data(), QStringLiteral("inner"));
+
+        // Removing renumbers what follows; a detached part has no location.
+        message.removePartAt(0);
+        QCOMPARE(message.partAt(1).partAt(0).location().toString(true), QStringLiteral("5-2.1"));
+        message.prependPart(textPart("text/plain", QStringLiteral("first")));
+        QCOMPARE(message.partAt(2).partAt(0).location().toString(true), QStringLiteral("5-3.1"));
+        const QMailMessagePart detached;
+        QCOMPARE(detached.partNumber(), -1);
+        QVERIFY(!detached.location().isValid(false));
+        // A copy keeps its location.
+        const QMailMessagePart copy = message.partAt(2);
+        QCOMPARE(copy.location().toString(true), QStringLiteral("5-3"));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessage::partAt: no part at")));
+        QVERIFY(message.partAt(QMailMessagePart::Location(QStringLiteral("5-9"))).partCount() == 0);
+    }
+
+    void foreachPartOrder()
+    {
+        QMailMessage message = nestedMessage();
+        QStringList order;
+        QVERIFY(message.foreachPart([&order](QMailMessagePart &part) {
+            order << part.location().toString(false);
+            return true;
+        }));
+        QCOMPARE(order, QStringList({"1", "1.1", "1.2", "2", "3", "3.1"}));
+
+        // The first false ends the whole walk, also from inside a nested level.
+        order.clear();
+        const QMailMessage &constMessage = message;
+        QVERIFY(!constMessage.foreachPart([&order](const QMailMessagePart &part) {
+            order << part.location().toString(false);
+            return part.location().toString(false) != QLatin1String("1.1");
+        }));
+        QCOMPARE(order, QStringList({"1", "1.1"}));
+    }
+
+    void foreachPartCopiesFunctorPerLevel()
+    {
+        // A functor that counts in itself: the copy used for a nested level does not
+        // report back to the level above.
+        struct Counter {
+            int seen = 0;
+            QList<int> *log;
+            bool operator()(const QMailMessagePart &)
+            {
+                log->append(++seen);
+                return true;
+            }
+        };
+        QList<int> log;
+        const QMailMessage message = nestedMessage();
+        QVERIFY(message.foreachPart(Counter{0, &log}));
+        QCOMPARE(log, QList<int>({1, 2, 3, 2, 3, 4}));
+    }
+
+    void bodySearchRules()
+    {
+        QMailMessage message = nestedMessage();
+        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
+        auto *html = dynamic_cast<QMailMessagePart *>(message.findHtmlContainer());
+        QVERIFY(plain && html);
+        QCOMPARE(plain->location().toString(false), QStringLiteral("1.1"));
+        QCOMPARE(html->location().toString(false), QStringLiteral("1.2"));
+        // The pointer is into the message.
+        QCOMPARE(static_cast<QMailMessagePartContainer *>(plain), static_cast<QMailMessagePartContainer *>(&message.partAt(0).partAt(0)));
+
+        // Signed: only the first part counts.
+        QMailMessage signedMessage;
+        signedMessage.setMultipartType(QMailMessage::MultipartSigned);
+        signedMessage.appendPart(QMailMessagePart::fromData(QByteArray("sig"), QMailMessageContentDisposition(QMailMessageContentDisposition::None),
+                                                            QMailMessageContentType("application/pgp-signature"), QMailMessageBody::SevenBit));
+        signedMessage.appendPart(textPart("text/plain", QStringLiteral("late")));
+        QVERIFY(!signedMessage.findPlainTextContainer());
+
+        // A text attachment is never the body.
+        QMailMessage withTextAttachment;
+        withTextAttachment.setMultipartType(QMailMessage::MultipartMixed);
+        withTextAttachment.appendPart(QMailMessagePart::fromData(QStringLiteral("notes"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
+                                                                 QMailMessageContentType("text/plain"), QMailMessageBody::EightBit));
+        QVERIFY(!withTextAttachment.findPlainTextContainer());
+        QCOMPARE(withTextAttachment.findAttachmentLocations().size(), 1);
+    }
+
+    void multipartTypeAndBody()
+    {
+        QMailMessage message;
+        QVERIFY(message.contentType().isNull());
+        QVERIFY(!message.hasBody());
+
+        message.setBody(QMailMessageBody::fromData(QStringLiteral("hi"), QMailMessageContentType("text/plain"), QMailMessageBody::QuotedPrintable));
+        QVERIFY(message.hasBody());
+        QCOMPARE(message.contentType().charset(), QByteArray("UTF-8"));
+        QCOMPARE(message.headerFieldText(QStringLiteral("content-transfer-encoding")), QStringLiteral("quoted-printable"));
+
+        message.setMultipartType(QMailMessage::MultipartRelated);
+        QVERIFY(!message.hasBody());
+        QCOMPARE(message.contentType().content(), QByteArray("multipart/related"));
+        QVERIFY(!message.contentType().boundary().isEmpty());
+        QVERIFY(message.headerFieldText(QStringLiteral("Content-Transfer-Encoding")).isEmpty());
+
+        message.setMultipartType(QMailMessage::MultipartNone);
+        QVERIFY(message.headerFieldText(QStringLiteral("Content-Type")).isEmpty());
+
+        // A multipart body becomes parts.
+        QMailMessage fromBody;
+        fromBody.setBody(QMailMessageBody::fromData(QByteArray("--b\nContent-Type: text/html\n\n<p>x</p>\n--b--\n"),
+                                                    QMailMessageContentType("multipart/alternative; boundary=b"),
+                                                    QMailMessageBody::SevenBit, QMailMessageBody::AlreadyEncoded));
+        QCOMPARE(fromBody.multipartType(), QMailMessage::MultipartAlternative);
+        QCOMPARE(fromBody.partCount(), 1u);
+        QCOMPARE(fromBody.partAt(0).location().toString(false), QStringLiteral("1"));
+        QVERIFY(fromBody.findHtmlContainer());
+    }
+
+    void bodyEncodings_data()
+    {
+        QTest::addColumn<int>("encoding");
+        QTest::newRow("7bit") << int(QMailMessageBody::SevenBit);
+        QTest::newRow("8bit") << int(QMailMessageBody::EightBit);
+        QTest::newRow("base64") << int(QMailMessageBody::Base64);
+        QTest::newRow("quoted-printable") << int(QMailMessageBody::QuotedPrintable);
+    }
+
+    void bodyEncodings()
+    {
+        QFETCH(int, encoding);
+        QByteArray data("line one = \xe2\x82\xac\tend \nsecond line that is long enough to need folding in quoted printable: ");
+        data += QByteArray(120, 'x') + "\n\x00\x01 trailing space \n";
+        const auto transfer = QMailMessageBody::TransferEncoding(encoding);
+        const QMailMessageBody body = QMailMessageBody::fromData(data, QMailMessageContentType("application/x-test"), transfer, QMailMessageBody::RequiresEncoding);
+        QCOMPARE(body.data(QMailMessageBody::Decoded), data);
+        QCOMPARE(body.length(), body.data(QMailMessageBody::Encoded).size());
+        if (transfer == QMailMessageBody::Base64 || transfer == QMailMessageBody::QuotedPrintable) {
+            const QList<QByteArray> lines = body.data(QMailMessageBody::Encoded).split('\n');
+            for (const QByteArray &line : lines)
+                QVERIFY2(line.size() <= 76, line.constData());
+        }
+        const QMailMessageBody again = QMailMessageBody::fromData(body.data(QMailMessageBody::Encoded), body.contentType(), transfer, QMailMessageBody::AlreadyEncoded);
+        QCOMPARE(again.data(QMailMessageBody::Decoded), data);
+    }
+
+    void bodyFiles()
+    {
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("source.txt"));
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("file content");
+        file.close();
+        const QMailMessageBody body = QMailMessageBody::fromFile(source, QMailMessageContentType("text/plain"), QMailMessageBody::Base64, QMailMessageBody::RequiresEncoding);
+        QCOMPARE(body.length(), 12);
+        QCOMPARE(body.data(QMailMessageBody::Encoded), QByteArray("ZmlsZSBjb250ZW50\n"));
+        const QString target = dir.filePath(QStringLiteral("out.txt"));
+        QVERIFY(body.toFile(target, QMailMessageBody::Decoded));
+        QFile written(target);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("file content"));
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessageBody::fromFile: cannot read")));
+        const QMailMessageBody missing = QMailMessageBody::fromFile(dir.filePath(QStringLiteral("none")), QMailMessageContentType("text/plain"), QMailMessageBody::Base64, QMailMessageBody::RequiresEncoding);
+        QVERIFY(missing.isEmpty());
+    }
+
+    void headerFields()
+    {
+        QMailMessagePart part;
+        part.setHeaderField(QStringLiteral("X-Test"), QStringLiteral("one"));
+        part.appendHeaderField(QStringLiteral("x-test"), QStringLiteral("two"));
+        QCOMPARE(part.headerFieldText(QStringLiteral("X-TEST")), QStringLiteral("one"));
+        QCOMPARE(part.headerFieldsText(QStringLiteral("X-Test")), QStringList({"one", "two"}));
+        part.setHeaderField(QStringLiteral("x-TEST"), QStringLiteral("three"));
+        QCOMPARE(part.headerFieldsText(QStringLiteral("X-Test")), QStringList({"three", "two"}));
+        part.removeHeaderField(QStringLiteral("X-test"));
+        QVERIFY(part.headerField(QStringLiteral("X-Test")).isNull());
+        QCOMPARE(part.headerFieldText(QStringLiteral("X-Test")), QString());
+
+        // Non-ASCII text is stored encoded and reads back decoded.
+        part.setHeaderField(QStringLiteral("Subject"), QStringLiteral("Gr\u00fc\u00dfe \u263a"));
+        QCOMPARE(part.headerFieldText(QStringLiteral("Subject")), QStringLiteral("Gr\u00fc\u00dfe \u263a"));
+        QVERIFY(!part.headerField(QStringLiteral("Subject"), QMailMessageHeaderField::UnstructuredField).content().contains('\xc3'));
+
+        part.setContentID(QStringLiteral("img1@x"));
+        QCOMPARE(part.headerFieldText(QStringLiteral("Content-ID")), QStringLiteral("<img1@x>"));
+        QCOMPARE(part.contentID(), QStringLiteral("img1@x"));
+    }
+
+    void structuredFieldParameters()
+    {
+        const QMailMessageContentType type("Text/HTML; charset=\"utf-8\"; Name=\"a; b.html\"");
+        QCOMPARE(type.content(), QByteArray("Text/HTML"));
+        QCOMPARE(type.type(), QByteArray("Text"));
+        QCOMPARE(type.subType(), QByteArray("HTML"));
+        QCOMPARE(type.charset(), QByteArray("utf-8"));
+        QCOMPARE(type.parameter("NAME"), QByteArray("a; b.html"));
+
+        QMailMessageContentDisposition disposition("ATTACHMENT; filename*0*=utf-8''%C3%A4; filename*1=\".txt\"; size=\"1024\"");
+        QCOMPARE(disposition.type(), QMailMessageContentDisposition::Attachment);
+        QCOMPARE(disposition.size(), 1024);
+        QVERIFY(disposition.isParameterEncoded("filename"));
+        QCOMPARE(QMailMessageHeaderField::decodeParameter(disposition.filename()), QStringLiteral("\u00e4.txt"));
+        disposition.setSize(7);
+        QCOMPARE(disposition.size(), 7);
+        QCOMPARE(QMailMessageContentDisposition("inline; size=lots").size(), -1);
+        QCOMPARE(QMailMessageContentDisposition("form-data").type(), QMailMessageContentDisposition::None);
+
+        QMailMessageHeaderField field("X-Thing: value; a=1");
+        QCOMPARE(field.id(), QByteArray("X-Thing"));
+        field.setParameter("b", "two words");
+        QCOMPARE(field.toString(), QByteArray("X-Thing: value; a=1; b=\"two words\""));
+        QCOMPARE(QMailMessageHeaderField(field.toString()).parameter("b"), QByteArray("two words"));
+    }
+
+    void encodedWords_data()
+    {
+        QTest::addColumn<QByteArray>("encoded");
+        QTest::addColumn<QString>("decoded");
+        QTest::newRow("plain") << QByteArray("just text") << QStringLiteral("just text");
+        QTest::newRow("base64") << QByteArray("=?UTF-8?B?w6Q=?=") << QStringLiteral("\u00e4");
+        QTest::newRow("q with underscore") << QByteArray("=?iso-8859-1?q?a_=E4?=") << QStringLiteral("a \u00e4");
+        QTest::newRow("adjacent words join") << QByteArray("=?utf-8?q?a?= =?utf-8?q?b?=") << QStringLiteral("ab");
+        QTest::newRow("text between kept") << QByteArray("x =?utf-8?q?a?= y") << QStringLiteral("x a y");
+        QTest::newRow("language suffix") << QByteArray("=?utf-8*de?q?=C3=BC?=") << QStringLiteral("\u00fc");
+        QTest::newRow("unterminated") << QByteArray("=?utf-8?q?abc") << QStringLiteral("=?utf-8?q?abc");
+        QTest::newRow("raw utf-8") << QByteArray("K\xc3\xb6ln") << QStringLiteral("K\u00f6ln");
+        QTest::newRow("raw latin-1") << QByteArray("K\xf6ln") << QStringLiteral("K\u00f6ln");
+    }
+
+    void encodedWords()
+    {
+        QFETCH(QByteArray, encoded);
+        QFETCH(QString, decoded);
+        QCOMPARE(QMailMessageHeaderField::decodeContent(encoded), decoded);
+        QCOMPARE(QMailMessageHeaderField::decodeContent(QMailMessageHeaderField::encodeWord(decoded)), decoded);
+    }
+
+    void messageHeadersUpdateMetaData()
+    {
+        QMailMessage message;
+        message.setHeaderField(QStringLiteral("From"), QStringLiteral("Ann <ann@x.example>"));
+        message.setHeaderField(QStringLiteral("To"), QStringLiteral("b@x.example, \"C, D\" <c@x.example>"));
+        message.setHeaderField(QStringLiteral("Cc"), QStringLiteral("e@x.example"));
+        message.setHeaderField(QStringLiteral("subject"), QStringLiteral("Hello"));
+        message.setHeaderField(QStringLiteral("Date"), QStringLiteral("Sat, 1 Feb 2025 10:00:00 +0000"));
+        message.setHeaderField(QStringLiteral("Message-ID"), QStringLiteral("<m1@x>"));
+        QCOMPARE(message.QMailMessageMetaData::from().address(), QStringLiteral("ann@x.example"));
+        QCOMPARE(message.subject(), QStringLiteral("Hello"));
+        QCOMPARE(message.date().toUTC(), QDateTime(QDate(2025, 2, 1), QTime(10, 0), Qt::UTC));
+        QCOMPARE(message.rfcId(), QStringLiteral("<m1@x>"));
+        QCOMPARE(message.to().size(), 2);
+        QCOMPARE(message.to().at(1).name(), QStringLiteral("C, D"));
+        QCOMPARE(message.QMailMessageMetaData::recipients().size(), 3);
+
+        message.removeHeaderField(QStringLiteral("TO"));
+        QCOMPARE(message.QMailMessageMetaData::recipients().size(), 1);
+        message.setSubject(QStringLiteral("Changed"));
+        QCOMPARE(message.headerFieldText(QStringLiteral("Subject")), QStringLiteral("Changed"));
+        message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
+        QCOMPARE(message.recipients().last().address(), QStringLiteral("hidden@x.example"));
+
+        message.setStatus(QMailMessage::ContentAvailable, true);
+        QVERIFY(message.contentAvailable());
+        message.setStatus(QMailMessage::ContentAvailable, false);
+        QVERIFY(!message.contentAvailable());
+    }
+
+    void serialisationRoundTrip()
+    {
+        QMailMessage message = nestedMessage();
+        message.setSubject(QStringLiteral("Round \u00e4"));
+        message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
+        const QByteArray wire = message.toRfc2822();
+        QVERIFY(wire.contains("\r\n"));
+        QVERIFY(!wire.contains("hidden@x.example"));
+        const QMailMessage loaded = QMailMessage::fromRfc2822(wire);
+        QCOMPARE(loaded.subject(), QStringLiteral("Round \u00e4"));
+        QCOMPARE(loaded.partCount(), 3u);
+        QCOMPARE(loaded.partAt(0).partAt(1).body().data(), QStringLiteral("<b>html</b>"));
+        QCOMPARE(loaded.partAt(1).body().data(QMailMessageBody::Decoded), QByteArray("img"));
+        QVERIFY(QMailMessage::fromRfc2822(message.toRfc2822(QMailMessage::StorageFormat)).bcc().size() == 1);
+    }
+
+    void statusFlagValues()
+    {
+        QCOMPARE(QMailMessage::ContentAvailable, quint64(0x40));
+        QCOMPARE(QMailMessageMetaData::Read, quint64(0x80));
+        QCOMPARE(QMailMessage::PartialContentAvailable, quint64(0x4000));
+        QCOMPARE(QMailMessage::HasAttachments, quint64(0x8000));
+        QCOMPARE(QMailMessage::HighPriority, quint64(0x4000000));
+        QCOMPARE(QMailMessage::Todo, quint64(0x20000000));
+        QMailMessageMetaData metaData;
+        metaData.setStatus(QMailMessage::Read | QMailMessage::Important);
+        metaData.setStatus(QMailMessage::Read, false);
+        QCOMPARE(metaData.status(), QMailMessage::Important);
+        QCOMPARE(metaData.messageType(), QMailMessage::None);
+    }
+
+    void addresses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("name and address") << " Ann Lee <ann@x.example> " << "Ann Lee" << "ann@x.example" << "Ann Lee <ann@x.example>";
+        QTest::newRow("bare") << "ann@x.example" << "ann@x.example" << "ann@x.example" << "ann@x.example";
+        QTest::newRow("quoted name") << "\"Lee, Ann\" <ann@x.example>" << "Lee, Ann" << "ann@x.example" << "\"Lee, Ann\" <ann@x.example>";
+        QTest::newRow("empty name") << "<ann@x.example>" << "" << "ann@x.example" << "ann@x.example";
+    }
+
+    void addresses()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, name);
+        QFETCH(QString, address);
+        QFETCH(QString, written);
+        const QMailAddress parsed(text);
+        QCOMPARE(parsed.name(), name);
+        QCOMPARE(parsed.address(), address);
+        QCOMPARE(parsed.toString(), written);
+    }
+
+    void addressWriting()
+    {
+        QCOMPARE(QMailAddress(QStringLiteral("J. Doe"), QStringLiteral("j@x.example")).toString(), QStringLiteral("\"J. Doe\" <j@x.example>"));
+        QCOMPARE(QMailAddress(QString(), QStringLiteral("j@x.example")).toString(true), QStringLiteral("<j@x.example>"));
+        QVERIFY(!(QMailAddress(QStringLiteral("a@x.example")) == QMailAddress(QStringLiteral("A@x.example"))));
+        const QList<QMailAddress> list = QMailAddress::fromStringList(QStringLiteral("a@x.example, \"B, C\" <b@x.example>; Team: d@x.example, e@x.example;"));
+        QCOMPARE(list.size(), 4);
+        QCOMPARE(list.at(1).name(), QStringLiteral("B, C"));
+        QCOMPARE(list.at(2).address(), QStringLiteral("d@x.example"));
+    }
+
+    void timeStamps()
+    {
+        const QMailTimeStamp stamp(QStringLiteral("Tue, 3 Mar 2026 09:14:55 +0130"));
+        QVERIFY(!stamp.isNull());
+        QCOMPARE(stamp.toUTC(), QDateTime(QDate(2026, 3, 3), QTime(7, 44, 55), Qt::UTC));
+        QCOMPARE(stamp.toLocalTime().timeSpec(), Qt::LocalTime);
+        QCOMPARE(stamp.toLocalTime().toUTC(), stamp.toUTC());
+        QCOMPARE(stamp.toString(), QStringLiteral("Tue, 3 Mar 2026 09:14:55 +0130"));
+        QCOMPARE(QMailTimeStamp(stamp.toString()), stamp);
+        QCOMPARE(QMailTimeStamp(QStringLiteral("3 Mar 26 09:14 GMT")).toUTC(), QDateTime(QDate(2026, 3, 3), QTime(9, 14), Qt::UTC));
+        QCOMPARE(QMailTimeStamp(QStringLiteral("Mon, 9 Mar 2026 07:45:00 EST")).toUTC(), QDateTime(QDate(2026, 3, 9), QTime(12, 45), Qt::UTC));
+
+        QVERIFY(QMailTimeStamp().isNull());
+        QVERIFY(!QMailTimeStamp().toLocalTime().isValid());
+        QVERIFY(QMailTimeStamp(QStringLiteral("yesterday")).isNull());
+        QVERIFY(QMailTimeStamp(QStringLiteral("31 Feb 2026 10:00:00 +0000")).isNull());
+        const QDateTime now(QDate(2026, 1, 1), QTime(12, 0), Qt::OffsetFromUTC, 3600);
+        QCOMPARE(QMailTimeStamp(now).toUTC(), now.toUTC());
+        QCOMPARE(QMailTimeStamp(now).utcOffset(), 3600);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQmfMessageModel)
+#include "tst_qmfmessagemodel.moc"

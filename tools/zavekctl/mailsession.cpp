@@ -1,0 +1,269 @@
+#include "mailsession.h"
+
+#include "messagetable.h"
+
+#include <zaveknetworkscripted.h>
+#include <zaveksettings.h>
+#include <zavekutils.h>
+
+#include <qmailaccount.h>
+#include <qmailaccountconfiguration.h>
+#include <qmailfolder.h>
+#include <qmailmessageserver.h>
+#include <qmailstore.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+using Serial = ZavekServiceActionManager::Serial;
+
+namespace {
+
+QString shortSubject(const QMailMessage &message)
+{
+    const QString subject = message.subject();
+    return subject.size() > 26 ? subject.left(25) + QChar(0x2026) : subject;
+}
+
+} // namespace
+
+MailSession::MailSession(const Options &options, ZavekScriptedNetwork *network, QTextStream &out)
+    : m_options(options)
+    , m_network(network)
+    , m_out(out)
+    , m_view(out)
+    , m_manager(nullptr)
+{
+}
+
+int MailSession::run()
+{
+    const ZavekNetworkConfiguration wifi(QStringLiteral("wlan0"), QStringLiteral("Home Wi-Fi"), true);
+    m_network->setConfigurations({ wifi });
+    m_network->setDefaultConfiguration(wifi);
+    m_network->setOnline(false);
+    m_network->setAutoClose(true);
+    connect(m_network, &ZavekScriptedNetwork::sessionCreated, this, &MailSession::onSessionCreated);
+    connect(m_network, &ZavekScriptedNetwork::onlineStateChanged, this, [this](bool online) {
+        m_view.note(online ? QStringLiteral("-- network: online") : QStringLiteral("-- network: offline"));
+    });
+
+    setUpAccount();
+
+    m_manager = ZavekServiceActionManager::instance();
+    m_manager->setNetworkSessionIdleInterval(m_options.idleInterval);
+    connect(m_manager, &ZavekServiceActionManager::activityChanged, this, &MailSession::onActivityChanged);
+    connect(m_manager, &ZavekServiceActionManager::serviceActivityChanged, this,
+            [this](ZavekServiceActionManager::Activity activity) {
+                // The idle countdown starts when the whole system falls idle, not at later idle reports.
+                if (activity == ZavekServiceActionManager::Busy)
+                    m_idleSince.invalidate();
+                else if (!m_idleSince.isValid())
+                    m_idleSince.start();
+            });
+    connect(m_manager, &ZavekServiceActionManager::progressChanged, this,
+            [this](Serial serial, uint value, uint total) { m_view.progress(serial, value, total); });
+
+    m_view.note(QStringLiteral("-- network: offline; a session is opened when the first request needs it"));
+    QTimer::singleShot(0, this, &MailSession::synchronise);
+    return QCoreApplication::exec();
+}
+
+void MailSession::setUpAccount()
+{
+    QMailStore *store = QMailStore::instance();
+    QMailAccount account;
+    account.setName(QStringLiteral("Demo"));
+    account.setStatus(QMailAccount::Enabled | QMailAccount::CanRetrieve | QMailAccount::MessageSource
+                          | QMailAccount::MessageSink | QMailAccount::CanTransmit | QMailAccount::PreferredSender,
+                      true);
+    QMailAccountConfiguration configuration;
+    store->addAccount(&account, &configuration);
+    m_account = account.id();
+
+    QMailFolder inbox(QStringLiteral("Inbox"), QMailFolderId(), m_account);
+    inbox.setStatus(QMailFolder::Incoming | QMailFolder::MessagesPermitted, true);
+    store->addFolder(&inbox);
+    m_inbox = inbox.id();
+    QMailFolder sent(QStringLiteral("Sent"), QMailFolderId(), m_account);
+    sent.setStatus(QMailFolder::Sent | QMailFolder::MessagesPermitted, true);
+    store->addFolder(&sent);
+    account.setStandardFolder(QMailFolder::InboxFolder, m_inbox);
+    account.setStandardFolder(QMailFolder::SentFolder, sent.id());
+    store->updateAccount(&account);
+
+    QmfStandIn::MessageServer *server = QmfStandIn::MessageServer::instance();
+    server->setMode(QmfStandIn::MessageServer::Automatic);
+    server->setAutomaticDelay(m_options.stepDelay);
+    server->setRemoteMailbox(m_account, m_options.mailbox);
+    m_view.note(QStringLiteral("-- account \"Demo\" (id %1), remote mailbox %2")
+                    .arg(m_account.toULongLong())
+                    .arg(m_options.mailbox));
+}
+
+void MailSession::synchronise()
+{
+    m_view.note(QStringLiteral("== Synchronising the account"));
+    track(QStringLiteral("sync account"), m_manager->sync(m_account));
+    track(QStringLiteral("retrieve folder list"), m_manager->retrieveFolderList(m_account, QMailFolderId(), true));
+    const QMailMessageSortKey newestFirst = QMailMessageSortKey::timeStamp(Qt::DescendingOrder);
+    track(QStringLiteral("retrieve message list (Inbox)"),
+          m_manager->retrieveMessageList(m_account, m_inbox, 20, newestFirst));
+    // The same request again while the first waits: one operation, one serial.
+    track(QStringLiteral("retrieve message list (Inbox) again"),
+          m_manager->retrieveMessageList(m_account, m_inbox, 20, newestFirst));
+    whenAllFinished([this] { refreshAndFetchMissingContent(); });
+}
+
+void MailSession::refreshAndFetchMissingContent()
+{
+    m_view.note(QStringLiteral("== Refreshing; fetching what each message lacks for viewing pre-empts the refresh"));
+    m_refreshSerial = track(QStringLiteral("sync account (refresh)"), m_manager->sync(m_account));
+    whenAllFinished([this] { fetchMissingResources(); });
+}
+
+void MailSession::fetchMissingResources()
+{
+    m_view.note(QStringLiteral("== Fetching inline images the HTML bodies refer to"));
+    for (const QMailMessageId &id : inboxMessages()) {
+        const QMailMessage message(id);
+        const QMailMessagePartContainer *html = ZavekUtils::Message::getBodyPart(message, false);
+        if (!html || html->contentType().subType().toLower() != "html" || !html->contentAvailable())
+            continue;
+        const QStringList missing = ZavekUtils::Message::getMissingResources(message, html->body().data());
+        for (const QString &location : missing) {
+            track(QStringLiteral("retrieve image %1 of \"%2\"").arg(location, shortSubject(message)),
+                  m_manager->retrieveMessagePart(QMailMessagePartContainer::Location(location)));
+        }
+    }
+    whenAllFinished([this] { setFlags(); });
+}
+
+void MailSession::setFlags()
+{
+    m_view.note(QStringLiteral("== Marking every message read, the urgent ones important"));
+    const QMailMessageIdList ids = inboxMessages();
+    QMailMessageIdList urgent;
+    for (const QMailMessageId &id : ids) {
+        if (ZavekUtils::messagePriority(id) == ZavekUtils::HighPriority)
+            urgent << id;
+    }
+    track(QStringLiteral("flag messages read"), m_manager->flagMessages(ids, QMailMessage::Read, 0));
+    if (!urgent.isEmpty())
+        track(QStringLiteral("flag urgent messages important"),
+              m_manager->flagMessages(urgent, QMailMessage::Important, 0));
+    whenAllFinished([this] { finish(); });
+}
+
+void MailSession::finish()
+{
+    m_view.note(QString());
+    printMessageTable(m_out, inboxMessages());
+    m_view.note(QString());
+    m_view.note(QStringLiteral("-- all requests done; the network session closes after %1 ms of idle messaging")
+                    .arg(m_options.idleInterval));
+    m_finished = true;
+    QTimer::singleShot(m_options.idleInterval + 15000, this, [this] {
+        m_view.note(QStringLiteral("zavekctl: the network session did not close"));
+        QCoreApplication::exit(1);
+    });
+}
+
+Serial MailSession::track(const QString &label, Serial serial)
+{
+    const bool merged = m_unfinished.contains(serial);
+    m_view.requested(serial, label, merged);
+    if (!merged)
+        m_unfinished.insert(serial, label);
+    const auto early = m_early.constFind(serial);
+    if (early != m_early.constEnd()) {
+        m_view.activity(serial, early.value(), QMailServiceAction::Status());
+        m_lastActivity.insert(serial, early.value());
+        m_early.erase(early);
+    }
+    return serial;
+}
+
+void MailSession::whenAllFinished(std::function<void()> next)
+{
+    m_next = std::move(next);
+    if (m_unfinished.isEmpty())
+        QTimer::singleShot(0, this, [this] { std::exchange(m_next, nullptr)(); });
+}
+
+void MailSession::onActivityChanged(Serial serial, QMailServiceAction::Activity activity,
+                                    const QMailServiceAction::Status &status)
+{
+    if (!m_unfinished.contains(serial)) {
+        m_early.insert(serial, activity);
+        return;
+    }
+    const bool known = m_lastActivity.contains(serial);
+    const QMailServiceAction::Activity previous = m_lastActivity.value(serial, QMailServiceAction::Pending);
+    m_lastActivity.insert(serial, activity);
+    if (activity == QMailServiceAction::Pending && previous == QMailServiceAction::InProgress)
+        m_view.note(QStringLiteral("  #%1 pre-empted by more urgent work; queued again").arg(serial, 2));
+    if (!(known && activity == previous && activity == QMailServiceAction::Pending))
+        m_view.activity(serial, activity, status);
+    if (serial == m_refreshSerial && activity == QMailServiceAction::InProgress) {
+        m_refreshSerial = 0;
+        // Message-level work outranks the running refresh: queueing it pre-empts the refresh,
+        // which runs again afterwards under the same serial.
+        for (const QMailMessageId &id : inboxMessages()) {
+            const QMailMessage message(id);
+            if (ZavekUtils::Message::isDownloadedForViewing(message))
+                continue;
+            const bool preferPlain = !ZavekSettings::instance()->viewHtml();
+            const QMailMessagePartContainer *missing = ZavekUtils::Message::getMissingBodyPart(message, preferPlain);
+            if (!missing)
+                continue;
+            if (const auto *part = dynamic_cast<const QMailMessagePart *>(missing)) {
+                track(QStringLiteral("retrieve body %1 of \"%2\"")
+                          .arg(part->location().toString(true), shortSubject(message)),
+                      m_manager->retrieveMessagePart(part->location()));
+            } else {
+                track(QStringLiteral("retrieve message \"%1\"").arg(shortSubject(message)),
+                      m_manager->retrieveMessages({ id }, QMailRetrievalAction::Content));
+            }
+        }
+    }
+    if (activity != QMailServiceAction::Successful && activity != QMailServiceAction::Failed)
+        return;
+    if (activity == QMailServiceAction::Failed)
+        ++m_failures;
+    m_unfinished.remove(serial);
+    m_lastActivity.remove(serial);
+    if (m_unfinished.isEmpty() && m_next) {
+        // Leave the manager's signal before queueing the next step.
+        QTimer::singleShot(0, this, [this] {
+            if (m_next)
+                std::exchange(m_next, nullptr)();
+        });
+    }
+}
+
+void MailSession::onSessionCreated(ZavekScriptedNetworkSession *session)
+{
+    m_view.note(QStringLiteral("-- network: session requested on \"Home Wi-Fi\", link comes up in %1 ms")
+                    .arg(m_options.linkDelay));
+    QPointer<ZavekScriptedNetworkSession> guarded(session);
+    QTimer::singleShot(m_options.linkDelay, this, [guarded] {
+        if (guarded)
+            guarded->reportOpened();
+    });
+    connect(session, &ZavekNetworkSession::closed, this, [this] {
+        if (!m_finished) {
+            m_view.note(QStringLiteral("-- network: session closed"));
+            return;
+        }
+        m_view.note(QStringLiteral("-- network: session closed %1 ms after the messaging system fell idle")
+                        .arg(m_idleSince.isValid() ? m_idleSince.elapsed() : 0));
+        QCoreApplication::exit(m_failures == 0 ? 0 : 1);
+    });
+}
+
+QMailMessageIdList MailSession::inboxMessages() const
+{
+    return QMailStore::instance()->queryMessages(QMailMessageKey::parentFolderId(m_inbox),
+                                                 QMailMessageSortKey::timeStamp(Qt::DescendingOrder));
+}

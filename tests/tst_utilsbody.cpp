@@ -1,52 +1,14 @@
-#include "testenvironment.h"
+#include "bodytesthelpers.h"
 #include "zaveksettings.h"
 #include "zavekutils.h"
 
-#include <QFile>
 #include <QtTest>
 
+using namespace BodyTest;
 using namespace ZavekUtils::Message;
 using Container = QMailMessagePartContainer;
 
 namespace {
-
-QMailMessage loadFixture(const QString &name)
-{
-    QFile file(ZavekTest::dataPath(QStringLiteral("body/") + name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", qPrintable(name));
-    QMailMessage message = QMailMessage::fromRfc2822(file.readAll());
-    message.setId(QMailMessageId(5));
-    return message;
-}
-
-// Present with the given text, or (null text) pending with the announced size.
-QMailMessagePart part(const QByteArray &type, const QString &text, int announcedSize = -1)
-{
-    QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Inline);
-    if (announcedSize >= 0)
-        disposition.setSize(announcedSize);
-    return QMailMessagePart::fromData(text.toUtf8(), disposition, QMailMessageContentType(type), QMailMessageBody::EightBit);
-}
-
-QMailMessage multipart(Container::MultipartType type, const QList<QMailMessagePart> &parts)
-{
-    QMailMessage message;
-    message.setMultipartType(type);
-    for (const QMailMessagePart &p : parts)
-        message.appendPart(p);
-    message.setId(QMailMessageId(5));
-    return message;
-}
-
-QMailMessage singlePart(const QByteArray &type, const QString &text, bool contentAvailable)
-{
-    QMailMessage message;
-    message.setBody(QMailMessageBody::fromData(text, QMailMessageContentType(type), QMailMessageBody::EightBit));
-    message.setId(QMailMessageId(5));
-    message.setStatus(QMailMessage::ContentAvailable, contentAvailable);
-    return message;
-}
 
 class RecordingAction : public IBodyAction
 {
@@ -104,14 +66,14 @@ void TestUtilsBody::bodyChoice()
 
     QList<QMailMessagePart> parts;
     if (plain)
-        parts << part("text/plain", QStringLiteral("plain"));
+        parts << part("text/plain", "plain");
     if (html)
-        parts << part("text/html", QStringLiteral("<p>html</p>"));
-    const QMailMessage message = multipart(Container::MultipartMixed, parts << part("image/png", QStringLiteral("x")));
+        parts << part("text/html", "<p>html</p>");
+    const QMailMessage mail = message(parts << part("image/png", "x"));
 
     // The option is read once, at construction.
     ZavekSettings::instance()->setViewHtml(viewHtml, false);
-    RecordingAction action(message);
+    RecordingAction action(mail);
     ZavekSettings::instance()->setViewHtml(!viewHtml, false);
     action.perform();
     QTEST(action.call, "call");
@@ -144,7 +106,7 @@ void TestUtilsBody::downloadedForViewing_data()
     QTest::newRow("plain missing, html on") << plainMissing << true << true;
     QTest::newRow("plain missing, html off") << plainMissing << false << false;
 
-    QTest::newRow("no body") << multipart(Container::MultipartMixed, {part("image/png", QStringLiteral("x"))}) << false << false;
+    QTest::newRow("no body") << message({part("image/png", "x")}) << false << false;
     QTest::newRow("only html, present, html off") << singlePart("text/html", QStringLiteral("<p/>"), true) << false << true;
     QTest::newRow("only html, absent, html off") << singlePart("text/html", QStringLiteral("<p/>"), false) << false << false;
 }
@@ -160,19 +122,19 @@ void TestUtilsBody::downloadedForViewing()
 
 void TestUtilsBody::downloadState_data()
 {
-    QTest::addColumn<QString>("content");
+    QTest::addColumn<QByteArray>("content");
     QTest::addColumn<int>("announcedSize");
     QTest::addColumn<bool>("downloaded");
 
-    QTest::newRow("content and size") << "data" << 4096 << true;
-    QTest::newRow("no content, no size") << QString() << -1 << true;
-    QTest::newRow("no content, size 0") << QString() << 0 << true;
-    QTest::newRow("no content, size 1") << QString() << 1 << false;
+    QTest::newRow("content and size") << QByteArray("data") << 4096 << true;
+    QTest::newRow("no content, no size") << QByteArray() << -1 << true;
+    QTest::newRow("no content, size 0") << QByteArray() << 0 << true;
+    QTest::newRow("no content, size 1") << QByteArray() << 1 << false;
 }
 
 void TestUtilsBody::downloadState()
 {
-    QFETCH(QString, content);
+    QFETCH(QByteArray, content);
     QFETCH(int, announcedSize);
     QFETCH(bool, downloaded);
 
@@ -184,12 +146,12 @@ void TestUtilsBody::downloadState()
     emptyMultipart.setMultipartType(Container::MultipartMixed);
     QMailMessagePart nested;
     nested.setMultipartType(Container::MultipartRelated);
-    nested.appendPart(part("text/html", QStringLiteral("<p/>")));
+    nested.appendPart(part("text/html", "<p/>"));
     nested.appendPart(emptyMultipart);
     nested.appendPart(leaf);
-    const QMailMessage message = multipart(Container::MultipartMixed, {part("text/plain", QStringLiteral("a")), nested});
-    QCOMPARE(ZavekUtils::isDownloaded(&message), downloaded);
-    const QMailMessage empty = multipart(Container::MultipartMixed, {});
+    const QMailMessage mail = message({part("text/plain", "a"), nested});
+    QCOMPARE(ZavekUtils::isDownloaded(&mail), downloaded);
+    const QMailMessage empty = message({});
     QVERIFY(ZavekUtils::isDownloaded(&empty));
 
     QTest::ignoreMessage(QtWarningMsg, "bool ZavekUtils::isDownloaded(const QMailMessagePartContainer*) called with a null container");
@@ -199,7 +161,7 @@ void TestUtilsBody::downloadState()
 void TestUtilsBody::bodyAndPartLookup()
 {
     // No body at all: the whole message is what is missing.
-    const QMailMessage noBody = multipart(Container::MultipartMixed, {part("image/png", QStringLiteral("x"))});
+    const QMailMessage noBody = message({part("image/png", "x")});
     QCOMPARE(getMissingBodyPart(noBody, true), static_cast<const Container *>(&noBody));
     // Only a downloaded HTML body: it stands in for plain text, and nothing is missing.
     const QMailMessage htmlOnly = singlePart("text/html", QStringLiteral("<p/>"), true);
@@ -221,23 +183,22 @@ void TestUtilsBody::bodyAndPartLookup()
 
 void TestUtilsBody::structureAndSize()
 {
-    QMailMessage message = multipart(Container::MultipartMixed, {part("image/png", QString(), 500),
-                                                                 part("text/plain", QString(300, QLatin1Char('a')))});
-    QCOMPARE(calculateTotalSize(message), 800u);
+    QMailMessage mail = message({part("image/png", QByteArray(), 500), part("text/plain", QByteArray(300, 'a'))});
+    QCOMPARE(calculateTotalSize(mail), 800u);
 
     // The same type leaves the message alone; another moves the parts one level down.
-    convertToMultipart(message, Container::MultipartMixed);
-    QCOMPARE(message.partCount(), 2u);
-    convertToMultipart(message, Container::MultipartRelated);
-    QCOMPARE(message.multipartType(), Container::MultipartRelated);
-    QCOMPARE(message.partCount(), 1u);
-    QCOMPARE(message.partAt(0).multipartType(), Container::MultipartMixed);
-    QCOMPARE(message.partAt(0).partAt(1).location().toString(true), QStringLiteral("5-1.2"));
+    convertToMultipart(mail, Container::MultipartMixed);
+    QCOMPARE(mail.partCount(), 2u);
+    convertToMultipart(mail, Container::MultipartRelated);
+    QCOMPARE(mail.multipartType(), Container::MultipartRelated);
+    QCOMPARE(mail.partCount(), 1u);
+    QCOMPARE(mail.partAt(0).multipartType(), Container::MultipartMixed);
+    QCOMPARE(mail.partAt(0).partAt(1).location().toString(true), QStringLiteral("5-1.2"));
     // A part with both a body and an announced size counts by the size only.
     QMailMessageContentDisposition announced(QMailMessageContentDisposition::Inline);
     announced.setSize(42);
-    message.partAt(0).partAt(1).setContentDisposition(announced);
-    QCOMPARE(calculateTotalSize(message), 542u);
+    mail.partAt(0).partAt(1).setContentDisposition(announced);
+    QCOMPARE(calculateTotalSize(mail), 542u);
 
     QMailMessage single = singlePart("text/plain", QStringLiteral("only text"), true);
     QCOMPARE(calculateTotalSize(single), 9u);

@@ -1,0 +1,202 @@
+// The demo tool as a user runs it: real processes, the sample mailbox, a temporary home.
+
+#include "testenvironment.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run zavekctl(const QStringList &arguments, int timeout = 60000)
+{
+    QProcess process;
+    process.start(QStringLiteral(ZAVEKCTL_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(timeout)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("timed out");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+QString mailboxFile(const QString &name)
+{
+    return QStringLiteral(ZAVEKCTL_MAILBOX "/") + name;
+}
+
+} // namespace
+
+class TestZavekctl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void sessionRunsEndToEnd();
+    void inspectReportsStructureAndResources();
+    void inspectSavesAttachmentsInsideTheirDirectories();
+    void settingsRoundTripThroughTheFile();
+    void settingsWatchSeesAnotherProcess();
+    void badArgumentsFailClearly_data();
+    void badArgumentsFailClearly();
+};
+
+void TestZavekctl::init()
+{
+    QDir(ZavekTest::configPath()).removeRecursively();
+}
+
+void TestZavekctl::sessionRunsEndToEnd()
+{
+    const Run run = zavekctl({ QStringLiteral("session"), QStringLiteral("--idle-interval"), QStringLiteral("300"),
+                               QStringLiteral("--step-delay"), QStringLiteral("0"), QStringLiteral("--link-delay"),
+                               QStringLiteral("20") });
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    const QString &out = run.out;
+
+    // The device comes online on demand, before anything that needs the network runs.
+    QVERIFY(out.indexOf(QLatin1String("-- network: online")) < out.indexOf(QLatin1String("sync account                                 in progress")));
+    // An equal request shares the serial of the first.
+    QVERIFY(out.contains(QLatin1String("again          merged into #3")));
+    // Message-level work pre-empts the refresh, which then finishes under its own serial.
+    QVERIFY(out.contains(QLatin1String("# 4 pre-empted by more urgent work; queued again")));
+    QVERIFY(out.contains(QRegularExpression(QStringLiteral("# 4 sync account \\(refresh\\) +successful"))));
+    QVERIFY(!out.contains(QLatin1String(" failed")));
+    // Inline images of the HTML newsletter are fetched once its body is there.
+    QCOMPARE(out.count(QRegularExpression(QStringLiteral("retrieve image 2-\\d of \\S.* requested"))), 2);
+
+    // The table: one row per sample message, all viewable, nothing missing.
+    const QStringList rows = out.section(QLatin1String("From "), 1).section(QLatin1String("\n\n"), 0, 0)
+                                 .split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+    QCOMPARE(rows.size(), QDir(QStringLiteral(ZAVEKCTL_MAILBOX)).entryList({ QStringLiteral("*.eml") }).size());
+    for (const QString &row : rows)
+        QVERIFY2(row.contains(QRegularExpression(QStringLiteral(" yes +0$"))), qPrintable(row));
+    QVERIFY(out.contains(QRegularExpression(QStringLiteral("Building Office +Demo User +high"))));
+    QVERIFY(out.contains(QRegularExpression(QStringLiteral("Book Club +Demo User +low"))));
+    QVERIFY(out.contains(QRegularExpression(QStringLiteral("Reminder Service .* today "))));
+    QVERIFY(out.contains(QLatin1String("Demo User,Rossi Anna,team")));
+
+    // The session closes by itself once the system has been idle.
+    QVERIFY(out.trimmed().endsWith(QLatin1String("after the messaging system fell idle")));
+}
+
+void TestZavekctl::inspectReportsStructureAndResources()
+{
+    const Run html = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("02-html-inline.eml")) });
+    QCOMPARE(html.exitCode, 0);
+    QVERIFY(html.out.contains(QLatin1String("Shown body:  part 1 (text/html)")));
+    QVERIFY(html.out.contains(QLatin1String("cid:boat@harbour.example.com")));
+    QVERIFY(html.out.contains(QLatin1String("Resources:   boat@harbour.example.com, buoy@harbour.example.com")));
+    QVERIFY(html.out.contains(QLatin1String("Missing:     -")));
+    QVERIFY(html.out.contains(QLatin1String("Viewable:    yes")));
+
+    const Run urgent = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("06-high-priority.eml")) });
+    QCOMPARE(urgent.exitCode, 0);
+    QVERIFY(urgent.out.contains(QLatin1String("Priority:    high")));
+    QVERIFY(urgent.out.contains(QLatin1String("Shown body:  the message itself (text/plain)")));
+}
+
+void TestZavekctl::inspectSavesAttachmentsInsideTheirDirectories()
+{
+    const Run run = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("04-attachments.eml")),
+                               QStringLiteral("--save-attachments") });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.contains(QLatin1String("Attachments: 2")));
+    const QRegularExpression saved(QStringLiteral("-> (\\S+)"));
+    auto matches = saved.globalMatch(run.out);
+    const QString temporary = QDir::homePath() + QStringLiteral("/.qmf/tmp/zavek-temporary-files/");
+    int count = 0;
+    while (matches.hasNext()) {
+        const QString path = matches.next().captured(1);
+        QVERIFY2(path.startsWith(temporary), qPrintable(path));
+        QVERIFY(QFileInfo(path).isFile());
+        ++count;
+    }
+    QCOMPARE(count, 2);
+}
+
+void TestZavekctl::settingsRoundTripThroughTheFile()
+{
+    Run run = zavekctl({ QStringLiteral("settings"), QStringLiteral("get"), QStringLiteral("previewLines") });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("2\n"));
+
+    run = zavekctl({ QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("viewHtmlMailFormat"),
+                     QStringLiteral("false") });
+    QCOMPARE(run.exitCode, 0);
+    run = zavekctl({ QStringLiteral("settings"), QStringLiteral("list") });
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.contains(QLatin1String("viewHtmlMailFormat = false\n")));
+    QVERIFY(run.out.contains(QLatin1String("sortKey = 0\n")));
+    QCOMPARE(run.out.count(QLatin1Char('\n')), 9);
+
+    // The option now decides which body inspect reports.
+    run = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("03-alternative.eml")) });
+    QVERIFY(run.out.contains(QLatin1String("Shown body:  part 1 (text/plain) (plain text preferred)")));
+}
+
+void TestZavekctl::settingsWatchSeesAnotherProcess()
+{
+    QProcess watcher;
+    watcher.start(QStringLiteral(ZAVEKCTL_PATH), { QStringLiteral("settings"), QStringLiteral("watch"),
+                                                  QStringLiteral("--count"), QStringLiteral("1"),
+                                                  QStringLiteral("--timeout"), QStringLiteral("20000") });
+    QVERIFY(watcher.waitForReadyRead(20000));
+    QVERIFY(watcher.readLine().startsWith("watching "));
+
+    const Run set = zavekctl({ QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("sortKey"),
+                               QStringLiteral("3") });
+    QCOMPARE(set.exitCode, 0);
+    QVERIFY(watcher.waitForFinished(20000));
+    QCOMPARE(watcher.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(watcher.readAll()).trimmed(), QStringLiteral("changed: sortKey"));
+}
+
+void TestZavekctl::badArgumentsFailClearly_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("no command") << QStringList() << 2 << "usage:";
+    QTest::newRow("unknown command") << QStringList { "frobnicate" } << 2 << "unknown command";
+    QTest::newRow("session option") << QStringList { "session", "--idle-interval", "soon" } << 2 << "bad argument";
+    QTest::newRow("missing mailbox") << QStringList { "session", "--mailbox", "/nonexistent/box" } << 1
+                                     << "is not a readable directory";
+    QTest::newRow("inspect nothing") << QStringList { "inspect" } << 2 << "usage:";
+    QTest::newRow("inspect missing") << QStringList { "inspect", "/nonexistent.eml" } << 1 << "is not a readable file";
+    QTest::newRow("inspect directory") << QStringList { "inspect", QDir::tempPath() } << 1 << "is not a readable file";
+    QTest::newRow("unknown key") << QStringList { "settings", "get", "colour" } << 2 << "unknown key";
+    QTest::newRow("bad bool") << QStringList { "settings", "set", "viewHtmlMailFormat", "maybe" } << 2
+                              << "not a valid value";
+    QTest::newRow("bad preview") << QStringList { "settings", "set", "previewLines", "7" } << 2 << "(0, 1 or 2)";
+    QTest::newRow("settings nothing") << QStringList { "settings" } << 2 << "usage:";
+}
+
+void TestZavekctl::badArgumentsFailClearly()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const Run run = zavekctl(arguments);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+QTEST_GUILESS_MAIN(TestZavekctl)
+#include "tst_zavekctl.moc"

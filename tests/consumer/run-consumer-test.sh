@@ -23,6 +23,6 @@ cmake --build "$work/cmake-build" > /dev/null
 echo "CMake package: ok"
 
 export PKG_CONFIG_PATH=$libdir/pkgconfig
-g++ -std=c++17 -fPIC "${sanitize[@]}" "$source_dir/main.cpp" -o "$work/pkgconfig-consumer" $(pkg-config --cflags --libs zavek)
+g++ -std=c++17 -fPIC "${sanitize[@]}" "$source_dir/main.cpp" -o "$work/pkgconfig-consumer" $(pkg-config --define-variable=prefix="$prefix" --cflags --libs zavek)
 [ "$("$work/pkgconfig-consumer")" = "1" ] || { echo "pkg-config consumer printed the wrong answer"; exit 1; }
 echo "pkg-config: ok"

@@ -87,7 +87,6 @@ ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationMa
                                                      QObject *parent)
     : QObject(parent)
     , queue(new ActionQueue)
-    , cacheIndex(new CacheIndex)
 {
     networkConfig = networkConfigurationManager ? networkConfigurationManager
                                                 : ZavekNetworkConfigurationManager::create(this);
@@ -156,18 +155,12 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     case Action::MergeAlways:
         if (!current.isNull() && current->description() == description)
             return current;
-        return queue->withDescription(description).value(0);
-    case Action::MergeUnlessStarted: {
+        return queue->findEqual(description, [](const ActionPointer &) { return true; });
+    case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
         if (!current.isNull() && !current->_started && current->description() == description)
             return current;
-        const QList<ActionPointer> equal = queue->withDescription(description);
-        for (const ActionPointer &candidate : equal) {
-            if (!candidate->_started)
-                return candidate;
-        }
-        return ActionPointer();
-    }
+        return queue->findEqual(description, [](const ActionPointer &candidate) { return !candidate->_started; });
     case Action::MergeIfLastStoreChange: {
         // Merging behind a later store change would undo the user's last change.
         ActionPointer last = queue->lastStoreChange();
@@ -181,34 +174,39 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     return ActionPointer();
 }
 
-void ZavekServiceActionManager::removeFromCaches(uint serial)
+void ZavekServiceActionManager::removeFromCaches(Action *action)
 {
-    // Each entry was recorded when it was made, so only this serial's keys are visited,
-    // exactly as they were stored; operations usually finish in order, near the list heads.
-    const CacheIndex::Keys keys = cacheIndex->take(serial);
-    for (const QMailMessageId &id : keys.ids) {
+    // Each entry was recorded on the operation when it was made, so only its own keys are
+    // visited, exactly as they were stored; operations usually end in the order they were
+    // queued, so their serials sit near the heads of the lists.
+    const uint serial = action->_serial;
+    for (const QMailMessageId &id : qAsConst(action->_cachedIds)) {
         const auto entry = messageIdCache.find(id);
         if (entry == messageIdCache.end())
             continue;
         entry.value().removeOne(serial);
+        // By key: erase() would search the following node of a table that may be emptying.
         if (entry.value().isEmpty())
-            messageIdCache.erase(entry);
+            messageIdCache.remove(id);
     }
-    for (const QString &key : keys.locations) {
+    for (const QString &key : qAsConst(action->_cachedLocations)) {
         const auto entry = partLocationCache.find(key);
         if (entry == partLocationCache.end())
             continue;
         entry.value().removeOne(serial);
         if (entry.value().isEmpty())
-            partLocationCache.erase(entry);
+            partLocationCache.remove(key);
     }
+    action->_cachedIds.clear();
+    action->_cachedLocations.clear();
 }
 
 // ---- queue and scheduler ----
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *actionPointer,
                                                                      const QMailMessagePartContainer::Location &partLocation,
-                                                                     const QMailMessageIdList &ids)
+                                                                     const QMailMessageIdList &ids,
+                                                                     const QString &partLocationKey)
 {
     Q_ASSERT_X(actionPointer, "enqueue", "actionPointer");
     if (!actionPointer)
@@ -248,12 +246,12 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *act
     const Serial serial = action->_serial;
     for (const QMailMessageId &id : ids) {
         messageIdCache[id].append(serial);
-        cacheIndex->addId(serial, id);
+        action->_cachedIds.append(id);
     }
     if (partLocation.isValid(true)) {
-        const QString key = partLocation.toString(true);
+        const QString key = partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey;
         partLocationCache[key].append(serial);
-        cacheIndex->addLocation(serial, key);
+        action->_cachedLocations.append(key);
     }
 
     if (existing.isNull() && current == action) {
@@ -352,7 +350,7 @@ void ZavekServiceActionManager::finishCurrent(QMailServiceAction::Activity activ
                                               const QMailServiceAction::Status &status)
 {
     const Serial serial = current->_serial;
-    removeFromCaches(serial);
+    removeFromCaches(current.data());
     current = getNext();
     emit activityChanged(serial, activity, status);
     // A receiver may have started the successor already; executeCurrent() will not repeat it.
@@ -379,8 +377,11 @@ void ZavekServiceActionManager::requeuePreempted(const ActionPointer &preempted)
 void ZavekServiceActionManager::cancelOperation(const Serial &serial)
 {
     const Serial cancelled = serial; // the reference may point into an operation we release
-    queue->take(cancelled);
-    removeFromCaches(cancelled);
+    const ActionPointer queued = queue->take(cancelled);
+    if (!queued.isNull())
+        removeFromCaches(queued.data());
+    else if (!current.isNull() && current->_serial == cancelled)
+        removeFromCaches(current.data());
 
     if (current.isNull() || current->_serial != cancelled) {
         reportCancelled(cancelled);

@@ -15,6 +15,7 @@
 #include <QScopedPointer>
 #include <QSharedPointer>
 #include <QString>
+#include <QVarLengthArray>
 
 class QTimer;
 class ZavekNetworkConfigurationManager;
@@ -22,7 +23,6 @@ class ZavekNetworkSession;
 
 namespace ZavekServiceActionManagerPrivate {
 class ActionQueue;
-class CacheIndex;
 }
 
 // Queues the application's mail service requests and runs them one at a time through three
@@ -89,6 +89,11 @@ public:
         bool _preempted = false;       // cancelled to make room; its run's reports are not relayed
         bool _cancelRequested = false; // the service action was already asked to cancel
         int _resetRestarts = 0;        // restarts after internal-state resets in a row
+        // Bookkeeping of the manager: position in queue order, and the cache keys under
+        // which the serial was entered (exactly as stored, once per entry).
+        qint64 _queueOrder = 0;
+        QVarLengthArray<QMailMessageId, 1> _cachedIds;
+        QVarLengthArray<QString, 1> _cachedLocations;
 
     private:
         Q_DISABLE_COPY(Action)
@@ -184,13 +189,14 @@ private slots:
 private:
     typedef QSharedPointer<Action> ActionPointer;
 
+    // partLocationKey, when given, is partLocation.toString(true) computed by the caller.
     Serial enqueue(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
-                   const QMailMessageIdList &ids);
+                   const QMailMessageIdList &ids, const QString &partLocationKey = QString());
     ActionPointer getNext();
     bool executeCurrent();
     void dequeue(ActionPointer action);
     ActionPointer findAction(ActionPointer action) const;
-    void removeFromCaches(uint serial);
+    void removeFromCaches(Action *action);
     void finishCurrent(QMailServiceAction::Activity activity, const QMailServiceAction::Status &status);
     void requeuePreempted(const ActionPointer &preempted);
     void reportCancelled(Serial serial);
@@ -211,7 +217,6 @@ private:
     bool waitingForIpc = false;
     QHash<QMailMessageId, QList<uint> > messageIdCache;
     QHash<QString, QList<uint> > partLocationCache;
-    QScopedPointer<ZavekServiceActionManagerPrivate::CacheIndex> cacheIndex;
     ZavekNetworkConfigurationManager *networkConfig = nullptr;
     ZavekNetworkSession *networkSession = nullptr;
     QList<QSharedPointer<QMailActionInfo> > observedActions;

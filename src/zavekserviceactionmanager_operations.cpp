@@ -313,9 +313,12 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
     class RetrieveMessagePart : public Action
     {
     public:
-        RetrieveMessagePart(QMailServiceAction *action, const QMailMessagePartContainer::Location &partLocation)
+        RetrieveMessagePart(QMailServiceAction *action, const QMailMessagePartContainer::Location &partLocation,
+                            const QString &key)
             : Action(action, High, true), partLocation(partLocation)
         {
+            // Same text as the format below would give; built once, the key is shared.
+            _description = QLatin1String("retrieve-message-part:part-location=") + key;
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
         QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }
@@ -337,9 +340,10 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
         QMailMessagePartContainer::Location partLocation;
     };
 
-    auto *operation = new RetrieveMessagePart(retrievalAction, partLocation);
+    const QString key = partLocation.toString(true);
+    auto *operation = new RetrieveMessagePart(retrievalAction, partLocation, key);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
-    return enqueue(operation, partLocation, QMailMessageIdList() << partLocation.containingMessageId());
+    return enqueue(operation, partLocation, QMailMessageIdList() << partLocation.containingMessageId(), key);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePartRange(

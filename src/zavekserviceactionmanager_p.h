@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QSharedPointer>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <list>
 #include <map>
@@ -38,8 +39,20 @@ public:
     ActionPointer find(uint serial) const;
     bool contains(const ActionPointer &action) const;
 
-    // Queued operations with this description, in queue order.
-    QList<ActionPointer> withDescription(const QString &description) const;
+    // The first queued operation with this description, in queue order, that accepted()
+    // approves; null when there is none.
+    template <typename Predicate>
+    ActionPointer findEqual(const QString &description, Predicate accepted) const
+    {
+        const auto equal = m_byDescription.constFind(description);
+        if (equal == m_byDescription.constEnd())
+            return ActionPointer();
+        for (const ActionPointer &candidate : equal.value()) {
+            if (accepted(candidate))
+                return candidate;
+        }
+        return ActionPointer();
+    }
     // The store change nearest the tail; null when none is queued.
     ActionPointer lastStoreChange() const;
 
@@ -48,37 +61,21 @@ private:
     struct Position {
         int priority;
         Lane::iterator at;
-        qint64 order;
     };
+    // Usually one operation per description; more only for repeated store changes and
+    // follow-ups of snapshot requests.
+    typedef QVarLengthArray<ActionPointer, 1> EqualActions;
 
     void insert(const ActionPointer &action, qint64 order, bool atHead);
-    ActionPointer remove(QHash<uint, Position>::iterator position);
+    ActionPointer remove(uint serial);
 
     // One lane per priority, each in queue order; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
     QHash<uint, Position> m_positions;
-    QHash<QString, QList<ActionPointer> > m_byDescription;
+    QHash<QString, EqualActions> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;
     qint64 m_tailOrder = 0;
-};
-
-// Remembers under which cache keys each serial was entered, so that forgetting a serial
-// touches only its own entries, under the keys exactly as they were stored.
-class CacheIndex
-{
-public:
-    struct Keys {
-        QList<QMailMessageId> ids;
-        QList<QString> locations;
-    };
-
-    void addId(uint serial, const QMailMessageId &id) { m_keys[serial].ids.append(id); }
-    void addLocation(uint serial, const QString &key) { m_keys[serial].locations.append(key); }
-    Keys take(uint serial) { return m_keys.take(serial); }
-
-private:
-    QHash<uint, Keys> m_keys;
 };
 
 } // namespace ZavekServiceActionManagerPrivate

@@ -23,11 +23,12 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     // description list stays sorted by queue order.
     Lane &lane = m_lanes[action->_priority];
     const Lane::iterator at = atHead ? lane.insert(lane.begin(), action) : lane.insert(lane.end(), action);
-    m_positions.insert(action->_serial, Position{action->_priority, at, order});
+    m_positions.insert(action->_serial, Position{action->_priority, at});
+    action->_queueOrder = order;
 
-    QList<ActionPointer> &equal = m_byDescription[action->description()];
+    EqualActions &equal = m_byDescription[action->description()];
     if (atHead)
-        equal.prepend(action);
+        equal.insert(equal.begin(), action);
     else
         equal.append(action);
 
@@ -35,10 +36,11 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
         m_storeChanges.insert(order, action);
 }
 
-ActionPointer ActionQueue::remove(QHash<uint, Position>::iterator position)
+// Removal goes by key: QHash::erase() looks for the following node, which costs more and
+// more as a large table empties.
+ActionPointer ActionQueue::remove(uint serial)
 {
-    const Position where = position.value();
-    m_positions.erase(position);
+    const Position where = m_positions.take(serial);
 
     Lane &lane = m_lanes[where.priority];
     const ActionPointer action = *where.at;
@@ -48,12 +50,18 @@ ActionPointer ActionQueue::remove(QHash<uint, Position>::iterator position)
 
     const auto equal = m_byDescription.find(action->description());
     if (equal != m_byDescription.end()) {
-        // Usually one entry; the list holds every queued operation of this description.
-        equal.value().removeOne(action);
-        if (equal.value().isEmpty())
-            m_byDescription.erase(equal);
+        EqualActions &actions = equal.value();
+        for (auto it = actions.begin(); it != actions.end(); ++it) {
+            if (*it == action) {
+                actions.erase(it);
+                break;
+            }
+        }
+        if (actions.isEmpty())
+            m_byDescription.remove(action->description());
     }
-    m_storeChanges.remove(where.order);
+    if (action->_mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange)
+        m_storeChanges.remove(action->_queueOrder);
     return action;
 }
 
@@ -62,8 +70,7 @@ ActionPointer ActionQueue::takeNext()
     if (m_lanes.empty())
         return ActionPointer();
     // The last lane is the most urgent; its front is the earliest of that priority.
-    const ActionPointer next = m_lanes.rbegin()->second.front();
-    return remove(m_positions.find(next->_serial));
+    return remove(m_lanes.rbegin()->second.front()->_serial);
 }
 
 ActionPointer ActionQueue::first() const
@@ -72,10 +79,9 @@ ActionPointer ActionQueue::first() const
     qint64 headOrder = 0;
     for (const auto &lane : m_lanes) {
         const ActionPointer &candidate = lane.second.front();
-        const qint64 order = m_positions.value(candidate->_serial).order;
-        if (head.isNull() || order < headOrder) {
+        if (head.isNull() || candidate->_queueOrder < headOrder) {
             head = candidate;
-            headOrder = order;
+            headOrder = candidate->_queueOrder;
         }
     }
     return head;
@@ -83,10 +89,9 @@ ActionPointer ActionQueue::first() const
 
 ActionPointer ActionQueue::take(uint serial)
 {
-    const auto position = m_positions.find(serial);
-    if (position == m_positions.end())
+    if (!m_positions.contains(serial))
         return ActionPointer();
-    return remove(position);
+    return remove(serial);
 }
 
 ActionPointer ActionQueue::find(uint serial) const
@@ -98,11 +103,6 @@ ActionPointer ActionQueue::find(uint serial) const
 bool ActionQueue::contains(const ActionPointer &action) const
 {
     return !action.isNull() && find(action->_serial) == action;
-}
-
-QList<ActionPointer> ActionQueue::withDescription(const QString &description) const
-{
-    return m_byDescription.value(description);
 }
 
 ActionPointer ActionQueue::lastStoreChange() const

@@ -174,10 +174,11 @@ void ZavekServiceActionManager::onActionsChanged(const QList<QSharedPointer<QMai
     if (actions.isEmpty()) {
         currentActivity = Idle;
         // Our own queued or waiting work still needs the session, even if nothing runs now.
-        if (networkSession && !hasOwnWork()) {
+        // Qt restarts a running timer whose interval is set, so a running countdown is
+        // left alone entirely.
+        if (networkSession && !hasOwnWork() && !networkSessionIdleTimer->isActive()) {
             networkSessionIdleTimer->setInterval(idleInterval);
-            if (!networkSessionIdleTimer->isActive())
-                networkSessionIdleTimer->start();
+            networkSessionIdleTimer->start();
         }
     } else {
         for (const QSharedPointer<QMailActionInfo> &actionInfo : actions) {

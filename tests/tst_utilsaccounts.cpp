@@ -343,7 +343,8 @@ void TestUtilsAccounts::standardFolderFallback_data()
     QTest::newRow("junk") << true << QMailFolder::JunkFolder << true;
     QTest::newRow("inbox") << true << QMailFolder::InboxFolder << false;
     QTest::newRow("outbox") << true << QMailFolder::OutboxFolder << false;
-    QTest::newRow("outside the range") << true << QMailFolder::StandardFolder(9) << false;
+    QTest::newRow("zero") << true << QMailFolder::StandardFolder(0) << false;
+    QTest::newRow("seven") << true << QMailFolder::StandardFolder(7) << false;
     QTest::newRow("drafts, invalid account") << false << QMailFolder::DraftsFolder << true;
     QTest::newRow("inbox, invalid account") << false << QMailFolder::InboxFolder << false;
 }

@@ -66,7 +66,8 @@ namespace ZavekUtils {
 
 QString getTemporaryDirectory()
 {
-    return QStringLiteral("%1/%2").arg(QDir::homePath()).arg(QLatin1String(temporaryDirectoryName));
+    // One multi-argument arg(): a "%2" inside the home path must stay as it is.
+    return QStringLiteral("%1/%2").arg(QDir::homePath(), QLatin1String(temporaryDirectoryName));
 }
 
 QString getAttachmentTemporaryDirectory(const QMailMessagePart &part)

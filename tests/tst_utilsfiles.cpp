@@ -272,6 +272,12 @@ void TestUtilsFiles::attachmentDirectoryFollowsLocation()
     const QString root = ZavekUtils::getTemporaryDirectory();
     QCOMPARE(root, ZavekTest::homePath() + QStringLiteral("/.qmf/tmp/zavek-temporary-files"));
     QVERIFY(!QFileInfo::exists(root));
+    // A home path that looks like a placeholder is taken literally.
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", home + "/100%2");
+    const QString placeholderRoot = ZavekUtils::getTemporaryDirectory();
+    qputenv("HOME", home);
+    QCOMPARE(placeholderRoot, QString::fromUtf8(home) + QStringLiteral("/100%2/.qmf/tmp/zavek-temporary-files"));
 
     const QMailMessage stored = messageWithAttachments(42, { "a.txt", "b.txt" });
     const QString first = ZavekUtils::getAttachmentTemporaryDirectory(stored.partAt(0));

@@ -81,7 +81,8 @@ bool newContentExists(const QMailAccountId &accountId, bool refresh);
 
 QList<QMailFolderId> getFavouriteFolders(const QMailAccountId &accountId);
 // The folder recorded on the account for that role, else one found by status flag or
-// by name (then recorded on the account), else the local storage folder (inbox: none).
+// by name (then recorded on the account), else the local storage folder. Inbox falls
+// back to no folder; the outbox is never searched for.
 QMailFolderId getStandardFolder(const QMailAccountId &accountId, QMailFolder::StandardFolder folder);
 QMailFolderId getInboxFolder(const QMailAccountId &accountId);
 // Appends, without clearing or removing repeats, the valid folder of each usable account.

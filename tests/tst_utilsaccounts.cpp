@@ -73,7 +73,6 @@ private slots:
     void defaultAccountUniqueness();
     void changeDefaultAccount();
     void changeDefaultAccountWithoutMark();
-    void smartReply();
     void pushEnabled();
     void unreadCount();
     void newContentCache();
@@ -183,17 +182,6 @@ void TestUtilsAccounts::changeDefaultAccountWithoutMark()
     QVERIFY(!isMarked(first));
     QVERIFY(isMarked(second));
     QCOMPARE(ZavekUtils::default_account_id(), second);
-}
-
-void TestUtilsAccounts::smartReply()
-{
-    const QMailAccountId smart = addAccount("smart", usable() | QMailAccount::UseSmartReply);
-    const QMailAccountId dumb = addAccount("dumb", usable());
-
-    QVERIFY(ZavekUtils::canSmartReply(smart, smart));
-    QVERIFY(!ZavekUtils::canSmartReply(smart, dumb));
-    QVERIFY(!ZavekUtils::canSmartReply(dumb, dumb));
-    QVERIFY(!ZavekUtils::canSmartReply(QMailAccountId(), QMailAccountId()));
 }
 
 void TestUtilsAccounts::pushEnabled()
@@ -340,7 +328,6 @@ void TestUtilsAccounts::standardFolderFallback_data()
     QTest::addColumn<bool>("localStorage");
 
     QTest::newRow("drafts") << true << QMailFolder::DraftsFolder << true;
-    QTest::newRow("junk") << true << QMailFolder::JunkFolder << true;
     QTest::newRow("inbox") << true << QMailFolder::InboxFolder << false;
     QTest::newRow("outbox") << true << QMailFolder::OutboxFolder << false;
     QTest::newRow("zero") << true << QMailFolder::StandardFolder(0) << false;
@@ -394,11 +381,8 @@ void TestUtilsAccounts::standardFolderFromFlags_data()
 
     QTest::newRow("sent and trash") << (QMailMessage::Sent | QMailMessage::Trash) << QMailFolder::TrashFolder;
     QTest::newRow("sent and outbox") << (QMailMessage::Sent | QMailMessage::Outbox) << QMailFolder::SentFolder;
-    QTest::newRow("outbox and trash") << (QMailMessage::Outbox | QMailMessage::Trash) << QMailFolder::TrashFolder;
     QTest::newRow("outbox") << quint64(QMailMessage::Outbox) << QMailFolder::OutboxFolder;
     QTest::newRow("draft") << quint64(QMailMessage::Draft) << QMailFolder::InboxFolder;
-    QTest::newRow("junk") << quint64(QMailMessage::Junk) << QMailFolder::InboxFolder;
-    QTest::newRow("nothing") << quint64(0) << QMailFolder::InboxFolder;
 }
 
 void TestUtilsAccounts::standardFolderFromFlags()

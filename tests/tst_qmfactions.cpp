@@ -394,9 +394,15 @@ private Q_SLOTS:
         QTRY_COMPARE(changed.size(), 3);
         QCOMPARE(observer.actions(), reported);
 
+        // A new answer refreshes the state of the info objects it keeps.
+        server()->setRunningActions({ QmfStandIn::ObservedAction(4, RetrieveMessagePartRequestType,
+                                                                 Status::ErrNoConnection) });
+        QCOMPARE(observer.actions().first(), reported.first());
+        QCOMPARE(reported.first()->statusErrorCode(), Status::ErrNoConnection);
+
         // A second observer sees the same actions through its own info objects.
         QMailActionObserver other;
-        QTRY_COMPARE(idsOf(other.actions()), QList<QMailActionId>({ 4, 9 }));
+        QTRY_COMPARE(idsOf(other.actions()), QList<QMailActionId>({ 4 }));
         QVERIFY(other.actions().first() != reported.first());
     }
 

@@ -190,14 +190,15 @@ void MessageServerPrivate::reportTo(QMailActionObserver *observer)
             if (candidate && candidate->id() == entry.id)
                 info = candidate;
         }
-        if (!info) {
+        if (!info)
             info.reset(QMailServiceActionPrivate::createInfo(entry.id, entry.requestType));
-            QMailServiceActionPrivate *state = QMailServiceActionPrivate::get(info.data());
-            state->activity = entry.activity;
-            state->status = entry.status;
-            state->progressValue = qMin(entry.progress, entry.total);
-            state->progressTotal = entry.total;
-        }
+        // A full answer carries the current state; changes are announced only by the
+        // notices (setObservedActionStatus and the like), as over IPC.
+        QMailServiceActionPrivate *state = QMailServiceActionPrivate::get(info.data());
+        state->activity = entry.activity;
+        state->status = entry.status;
+        state->progressValue = qMin(entry.progress, entry.total);
+        state->progressTotal = entry.total;
         list.append(info);
     }
     QMailServiceActionPrivate::get(observer)->setObservedActions(list);

@@ -27,11 +27,6 @@ QMailServiceAction::Status errorStatus(QMailServiceAction::Status::ErrorCode cod
     return QMailServiceAction::Status(code, text, QMailAccountId(), QMailFolderId(), QMailMessageId());
 }
 
-bool byId(const ObservedAction &a, const ObservedAction &b)
-{
-    return a.id < b.id;
-}
-
 } // namespace
 
 // --- MessageServerPrivate: bookkeeping ------------------------------------------------
@@ -138,11 +133,10 @@ void MessageServerPrivate::requestEnded(quint64 requestId, QMailServiceAction::A
     if (entry == observed.end())
         return;
     entry->activity = outcome;
-    const QMailServiceAction::Activity activity = outcome;
-    for (QMailServiceAction *action : qAsConst(actions)) {
-        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
-        if (info && info->id() == requestId)
-            QMailServiceActionPrivate::get(info)->setActivity(activity);
+    const QList<QPointer<QMailActionInfo> > infos = infosOf(requestId);
+    for (const QPointer<QMailActionInfo> &info : infos) {
+        if (info)
+            QMailServiceActionPrivate::get(info.data())->setActivity(outcome);
     }
     removeObservedLater(requestId);
 }
@@ -165,69 +159,6 @@ void MessageServerPrivate::cancelRequested(QMailServiceAction *action)
         if (isRunning(requestId, requestEpoch))
             runningActionPrivate(requestId)->fail(
                     errorStatus(QMailServiceAction::Status::ErrCancel, cancelledText()));
-    });
-}
-
-// --- MessageServerPrivate: observers ---------------------------------------------------
-
-void MessageServerPrivate::listActionsRequested(QMailActionObserver *observer)
-{
-    // The answer comes like one over IPC: after the caller has had a chance to connect.
-    const QPointer<QMailActionObserver> target(observer);
-    QTimer::singleShot(0, q, [this, target] {
-        if (target)
-            reportTo(target.data());
-    });
-}
-
-void MessageServerPrivate::reportTo(QMailActionObserver *observer)
-{
-    const QList<QSharedPointer<QMailActionInfo> > previous = observer->actions();
-    QList<QSharedPointer<QMailActionInfo> > list;
-    for (const ObservedAction &entry : qAsConst(observed)) {
-        QSharedPointer<QMailActionInfo> info;
-        for (const QSharedPointer<QMailActionInfo> &candidate : previous) {
-            if (candidate && candidate->id() == entry.id)
-                info = candidate;
-        }
-        if (!info)
-            info.reset(QMailServiceActionPrivate::createInfo(entry.id, entry.requestType));
-        // A full answer carries the current state; changes are announced only by the
-        // notices (setObservedActionStatus and the like), as over IPC.
-        QMailServiceActionPrivate *state = QMailServiceActionPrivate::get(info.data());
-        state->activity = entry.activity;
-        state->status = entry.status;
-        state->progressValue = qMin(entry.progress, entry.total);
-        state->progressTotal = entry.total;
-        list.append(info);
-    }
-    QMailServiceActionPrivate::get(observer)->setObservedActions(list);
-}
-
-void MessageServerPrivate::reportToAll()
-{
-    // A slot may create or delete observers while we report.
-    QList<QPointer<QMailActionObserver> > targets;
-    for (QMailActionObserver *observer : qAsConst(observers))
-        targets.append(observer);
-    for (const QPointer<QMailActionObserver> &observer : qAsConst(targets)) {
-        if (observer)
-            reportTo(observer.data());
-    }
-}
-
-void MessageServerPrivate::removeObservedLater(QMailActionId id)
-{
-    const quint64 requestEpoch = epoch;
-    QTimer::singleShot(0, q, [this, id, requestEpoch] {
-        if (requestEpoch != epoch)
-            return;
-        const auto entry = std::find_if(observed.begin(), observed.end(),
-                                        [id](const ObservedAction &a) { return a.id == id; });
-        if (entry == observed.end())
-            return;
-        observed.erase(entry);
-        reportToAll();
     });
 }
 
@@ -434,79 +365,6 @@ void MessageServer::establishIpcConnection()
 bool MessageServer::isIpcConnectionEstablished() const
 {
     return QMailStore::instance()->isIpcConnectionEstablished();
-}
-
-void MessageServer::setRunningActions(const QList<ObservedAction> &actions)
-{
-    d->observed = actions;
-    std::stable_sort(d->observed.begin(), d->observed.end(), byId);
-    d->reportToAll();
-}
-
-QList<ObservedAction> MessageServer::runningActions() const
-{
-    return d->observed;
-}
-
-void MessageServer::setObservedActionStatus(QMailActionId id, const QMailServiceAction::Status &status)
-{
-    for (ObservedAction &entry : d->observed) {
-        if (entry.id == id)
-            entry.status = status;
-    }
-    const QList<QMailServiceAction *> actions = d->actions;
-    for (QMailServiceAction *action : actions) {
-        QPointer<QMailActionInfo> info = qobject_cast<QMailActionInfo *>(action);
-        if (!info || info->id() != id || !d->actions.contains(action))
-            continue;
-        const bool codeChanged = info->statusErrorCode() != status.errorCode;
-        QMailServiceActionPrivate::get(info.data())->setStatus(status);
-        if (codeChanged && info)
-            emit info->statusErrorCodeChanged(status.errorCode);
-    }
-}
-
-void MessageServer::setObservedActionProgress(QMailActionId id, uint value, uint total)
-{
-    for (ObservedAction &entry : d->observed) {
-        if (entry.id == id) {
-            entry.progress = qMin(value, total);
-            entry.total = total;
-        }
-    }
-    const QList<QMailServiceAction *> actions = d->actions;
-    for (QMailServiceAction *action : actions) {
-        if (!d->actions.contains(action))
-            continue;
-        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
-        if (info && info->id() == id)
-            QMailServiceActionPrivate::get(info)->setProgress(value, total);
-    }
-}
-
-void MessageServer::completeObservedAction(QMailActionId id)
-{
-    bool known = false;
-    for (ObservedAction &entry : d->observed) {
-        if (entry.id == id) {
-            entry.activity = QMailServiceAction::Successful;
-            known = true;
-        }
-    }
-    if (!known) {
-        qWarning("QmfStandIn::MessageServer::completeObservedAction: no running action %llu",
-                 static_cast<unsigned long long>(id));
-        return;
-    }
-    const QList<QMailServiceAction *> actions = d->actions;
-    for (QMailServiceAction *action : actions) {
-        if (!d->actions.contains(action))
-            continue;
-        QMailActionInfo *info = qobject_cast<QMailActionInfo *>(action);
-        if (info && info->id() == id)
-            QMailServiceActionPrivate::get(info)->setActivity(QMailServiceAction::Successful);
-    }
-    d->removeObservedLater(id);
 }
 
 void MessageServer::setRemoteMailbox(const QMailAccountId &account, const QString &directory)

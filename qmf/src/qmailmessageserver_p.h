@@ -39,6 +39,7 @@ public:
     void reportTo(QMailActionObserver *observer);
     void reportToAll();
     void removeObservedLater(QMailActionId id);
+    QList<QPointer<QMailActionInfo> > infosOf(QMailActionId id) const;
 
     // Automatic mode (qmailmessageserver_automatic.cpp).
     void startAutomatic(const Request &request);

@@ -18,6 +18,18 @@ QMailServiceAction::Status::Status(ErrorCode code, const QString &text, const QM
 
 QMailServiceAction::Status::Status(const Status &other) = default;
 
+namespace {
+
+template <typename T>
+void registerEquality()
+{
+    // Other units of the layer may have registered it already; Qt warns on a second time.
+    if (!QMetaType::hasRegisteredComparators<T>())
+        QMetaType::registerEqualsComparator<T>();
+}
+
+} // namespace
+
 void qmfRegisterServiceActionTypes()
 {
     static const bool registered = [] {
@@ -34,12 +46,12 @@ void qmfRegisterServiceActionTypes()
         qRegisterMetaType<QList<QSharedPointer<QMailActionInfo> > >("QList<QSharedPointer<QMailActionInfo> >");
         qRegisterMetaType<QmfStandIn::Request>("QmfStandIn::Request");
         // Recorded request arguments are compared by tests through QVariant.
-        QMetaType::registerEqualsComparator<QMailAccountId>();
-        QMetaType::registerEqualsComparator<QMailFolderId>();
-        QMetaType::registerEqualsComparator<QMailMessageId>();
-        QMetaType::registerEqualsComparator<QMailMessageIdList>();
-        QMetaType::registerEqualsComparator<QMailMessageSortKey>();
-        QMetaType::registerEqualsComparator<QMailRetrievalAction::RetrievalSpecification>();
+        registerEquality<QMailAccountId>();
+        registerEquality<QMailFolderId>();
+        registerEquality<QMailMessageId>();
+        registerEquality<QMailMessageIdList>();
+        registerEquality<QMailMessageSortKey>();
+        registerEquality<QMailRetrievalAction::RetrievalSpecification>();
         return true;
     }();
     Q_UNUSED(registered);

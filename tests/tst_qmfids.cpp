@@ -88,7 +88,8 @@ void TestQmfIds::variantAndMetaTypes()
 
     // Queued signals find the types by these names.
     const char *names[] = {"QMailAccountId",     "QMailFolderId",     "QMailMessageId",     "QMailThreadId",
-                           "QMailAccountIdList", "QMailFolderIdList", "QMailMessageIdList", "QMailThreadIdList"};
+                           "QMailAccountIdList", "QMailFolderIdList", "QMailMessageIdList", "QMailThreadIdList",
+                           "QMailAccountKey",    "QMailFolderKey",    "QMailMessageKey"};
     for (const char *name : names)
         QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
 }

@@ -3,6 +3,7 @@
 #include "qmailstore_p.h"
 #include "qmailstoreevaluation_p.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QSet>
 
@@ -77,13 +78,29 @@ void QmfStandIn::StoreAccess::announceIpcConnection()
     emit QMailStore::instance()->ipcConnectionEstablished();
 }
 
-QMailStore::QMailStore()
-    : d(new QMailStorePrivate)
+namespace {
+
+// Queued connections and QVariant find these types by the names that signal signatures
+// spell; registering at start-up covers code that never touches the store itself.
+void registerStoreMetaTypes()
 {
-    // Queued connections of the change signals need the list types by these names.
     qRegisterMetaType<QMailAccountIdList>("QMailAccountIdList");
     qRegisterMetaType<QMailFolderIdList>("QMailFolderIdList");
     qRegisterMetaType<QMailMessageIdList>("QMailMessageIdList");
+    qRegisterMetaType<QMailAccountKey>("QMailAccountKey");
+    qRegisterMetaType<QMailFolderKey>("QMailFolderKey");
+    qRegisterMetaType<QMailMessageKey>("QMailMessageKey");
+    qRegisterMetaType<QMailMessageSortKey>("QMailMessageSortKey");
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(registerStoreMetaTypes)
+
+QMailStore::QMailStore()
+    : d(new QMailStorePrivate)
+{
+    registerStoreMetaTypes();
 }
 
 QMailStore::~QMailStore() = default;

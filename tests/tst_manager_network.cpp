@@ -10,13 +10,9 @@ using Manager = ZavekServiceActionManager;
 using Status = QMailServiceAction::Status;
 
 namespace {
-const char goOnlineSignature[] = "void ZavekServiceActionManager::goOnline(QNetworkConfigurationManager*)";
-
-QByteArray goOnlineWarning(const char *text)
-{
-    return QByteArray(goOnlineSignature) + ' ' + text;
+const QByteArray goOnline = "void ZavekServiceActionManager::goOnline(QNetworkConfigurationManager*)";
+const QByteArray lookingFurther = goOnline + " default configuration is not valid. Looking for any other:";
 }
-} // namespace
 
 class TestManagerNetwork : public QObject
 {
@@ -27,32 +23,32 @@ private slots:
     {
         fixture.start(false);
         account = fixture.addAccount();
-        // Let the observer's first (empty) answer arrive before the test begins.
-        QCoreApplication::processEvents();
-        fixture.log->take();
+        QCoreApplication::processEvents();   // the observer's first answer
     }
     void cleanup() { fixture.finish(); }
 
     void withoutConnectivityManagerTheDeviceIsAlwaysOnline();
-    void lastValidConfigurationIsChosenWhenTheDefaultIsInvalid();
+    void lastValidConfigurationIsChosen();
     void noUsableConfigurationOrCapabilityMeansNoSession_data();
     void noUsableConfigurationOrCapabilityMeansNoSession();
-    void waitingOperationRunsWhenTheSessionOpens();
-    void comingOnlineNeverRestartsARunningOperation();
-    void sessionErrorThenOnlineThroughAnotherApplication();
+    void comingOnlineStartsTheWaitingOperationOnce();
     void ipcConnectionAlwaysRefreshesTheObservedList();
-
-    void idleTimerArmedByEmptyReportOnlyWithASession();
-    void idleCountdownIsNotRestartedByASecondReport();
-    void idleTimerStoppedByRequestsAndByBusyReports();
-    void idleTimerNotArmedWhileOwnWorkWaits();
+    void idleTimerFollowsReportsAndRequests();
     void idleSessionIsClosedAndReleased();
-
     void reportsSetActivityAndRelayStatusOncePerEntry();
-    void nullFirstEntryCountsAsBusy();
-    void storageActionsAreCounted();
 
 private:
+    // A session that has opened, with its first operation done.
+    QPointer<ZavekScriptedNetworkSession> openSession()
+    {
+        QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
+        fixture.manager->sync(account);
+        QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
+        session->reportOpened();
+        fixture.server()->succeed(fixture.running());
+        return session;
+    }
+
     ManagerFixture fixture;
     QMailAccountId account;
 };
@@ -62,125 +58,84 @@ void TestManagerNetwork::withoutConnectivityManagerTheDeviceIsAlwaysOnline()
     QVERIFY(!fixture.manager->isOnline());
     ZavekSettings::instance()->setUseConnectivityManager(false, false);
     QVERIFY(fixture.manager->isOnline());
-
     fixture.manager->sync(account);
     QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
     QVERIFY(fixture.network->sessions().isEmpty());
-
-    // Read on every call: switching it back takes effect at once.
-    ZavekSettings::instance()->setUseConnectivityManager(true, false);
+    ZavekSettings::instance()->setUseConnectivityManager(true, false);   // read on every call
     QVERIFY(!fixture.manager->isOnline());
 }
 
-void TestManagerNetwork::lastValidConfigurationIsChosenWhenTheDefaultIsInvalid()
+void TestManagerNetwork::lastValidConfigurationIsChosen()
 {
-    const ZavekNetworkConfiguration a(QStringLiteral("a"), QStringLiteral("A"));
-    const ZavekNetworkConfiguration b(QStringLiteral("b"), QStringLiteral("B"), false);
-    const ZavekNetworkConfiguration c(QStringLiteral("c"), QStringLiteral("C"));
+    const ZavekNetworkConfiguration a("a", "A"), b("b", "B", false), c("c", "C");
     fixture.network->setConfigurations({a, b, c});
     fixture.network->setDefaultConfiguration(ZavekNetworkConfiguration());
-
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    QTest::ignoreMessage(QtWarningMsg, goOnlineWarning("default configuration is not valid. Looking for any other:").constData());
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
+    QTest::ignoreMessage(QtWarningMsg, lookingFurther.constData());
     fixture.manager->retrieveMessagePart(fixture.part(1, 1));
+    fixture.manager->retrieveMessagePart(fixture.part(1, 2));   // no second session while it opens
 
     QCOMPARE(fixture.network->sessions().size(), 1);
     ZavekScriptedNetworkSession *session = fixture.network->lastSession();
     QCOMPARE(session->configuration(), c);
     QCOMPARE(session->openCalls(), 1);
-    QCOMPARE(session->sessionProperty(QStringLiteral("ConnectInBackground")), QVariant(false));
+    QCOMPARE(session->sessionProperty("ConnectInBackground"), QVariant(false));
     QCOMPARE(fixture.server()->requestCount(), 0);
-
-    // A second request while the session opens asks for no other.
-    fixture.manager->retrieveMessagePart(fixture.part(1, 2));
-    QCOMPARE(fixture.network->sessions().size(), 1);
 }
 
 void TestManagerNetwork::noUsableConfigurationOrCapabilityMeansNoSession_data()
 {
     QTest::addColumn<bool>("validConfiguration");
-    QTest::addColumn<bool>("canStartInterfaces");
     QTest::addColumn<QByteArray>("warning");
-    QTest::newRow("no valid configuration") << false << true << goOnlineWarning("No valid configuration found. Giving up.");
-    QTest::newRow("no capability") << true << false << goOnlineWarning("CANNOT start/stop interfaces. Giving up.");
+    QTest::newRow("no valid configuration") << false << goOnline + " No valid configuration found. Giving up.";
+    QTest::newRow("no capability") << true << goOnline + " CANNOT start/stop interfaces. Giving up.";
 }
 
 void TestManagerNetwork::noUsableConfigurationOrCapabilityMeansNoSession()
 {
     QFETCH(bool, validConfiguration);
-    QFETCH(bool, canStartInterfaces);
     QFETCH(QByteArray, warning);
-    if (!validConfiguration) {
-        fixture.network->setConfigurations({ZavekNetworkConfiguration(QStringLiteral("x"), QStringLiteral("X"), false)});
-        fixture.network->setDefaultConfiguration(ZavekNetworkConfiguration());
-        QTest::ignoreMessage(QtWarningMsg, goOnlineWarning("default configuration is not valid. Looking for any other:").constData());
-    }
-    if (!canStartInterfaces)
+    if (validConfiguration) {
         fixture.network->setCapabilities(ZavekNetworkConfigurationManager::DirectConnectionRouting);
-
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
+    } else {
+        fixture.network->setConfigurations({ZavekNetworkConfiguration("x", "X", false)});
+        fixture.network->setDefaultConfiguration(ZavekNetworkConfiguration());
+        QTest::ignoreMessage(QtWarningMsg, lookingFurther.constData());
+    }
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
     QTest::ignoreMessage(QtWarningMsg, warning.constData());
-    const uint serial = fixture.manager->sync(account);
+    fixture.manager->sync(account);
     QVERIFY(fixture.network->sessions().isEmpty());
     QCOMPARE(fixture.server()->requestCount(), 0);
-
-    // The operation waits; the device coming online by other means runs it.
-    fixture.network->setOnline(true);
+    fixture.network->setOnline(true);   // online by other means: the operation runs
     QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
-    QVERIFY(fixture.manager->operationInfo(serial));
 }
 
-void TestManagerNetwork::waitingOperationRunsWhenTheSessionOpens()
-{
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    const uint serial = fixture.manager->retrieveMessageRange(QMailMessageId(4), 100);
-    QCOMPARE(fixture.server()->requestCount(), 0);
-
-    fixture.network->setOnline(false);     // no change: nothing happens
-    fixture.network->lastSession()->reportOpened();
-    QCOMPARE(fixture.calls(), QStringList{"retrieveMessageRange"});
-    QCOMPARE(fixture.log->take(), QStringList{QStringLiteral("A%1 Pending 0").arg(serial)});
-}
-
-void TestManagerNetwork::comingOnlineNeverRestartsARunningOperation()
+void TestManagerNetwork::comingOnlineStartsTheWaitingOperationOnce()
 {
     QTest::ignoreMessage(QtWarningMsg,
                          "void ZavekServiceActionManager::onOnlineStateChanged(bool) we went online, but there is nothing to do..");
     fixture.network->setOnline(true);
     fixture.network->setOnline(false);
 
+    // A session error, then the device comes online through another application.
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
+    fixture.manager->retrieveMessageRange(QMailMessageId(4), 100);
+    QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
+    session->reportError(ZavekNetworkSession::SessionAbortedError);
+    QTRY_VERIFY(session.isNull());
     const WarningLog warnings;
-    fixture.manager->deleteMessages({QMailMessageId(3)});   // runs offline
     fixture.network->setOnline(true);
-    // The option is off: still never a second start.
+    QCOMPARE(fixture.calls(), QStringList{"retrieveMessageRange"});
+
+    // Online again while it runs (also with the option off): never a second start.
+    fixture.network->setOnline(false);
+    fixture.network->setOnline(true);
     ZavekSettings::instance()->setUseConnectivityManager(false, false);
     fixture.network->setOnline(false);
     fixture.network->setOnline(true);
     QCOMPARE(fixture.server()->requestCount(), 1);
-    QVERIFY(warnings.lines.filter(QStringLiteral("still running")).isEmpty());
-    fixture.server()->succeed(fixture.running());
-    QCOMPARE(fixture.log->lines.filter(QStringLiteral("Successful")).size(), 1);
-}
-
-void TestManagerNetwork::sessionErrorThenOnlineThroughAnotherApplication()
-{
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->sync(account);
-    QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
-    QVERIFY(session);
-    session->reportError(ZavekNetworkSession::SessionAbortedError);
-    QTRY_VERIFY(session.isNull());
-    QCOMPARE(fixture.server()->requestCount(), 0);
-
-    fixture.network->setOnline(true);
-    QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
-
-    // With the device offline again, a new network request asks for a new session.
-    fixture.server()->succeed(fixture.running());
-    fixture.network->setOnline(false);
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->exportUpdates(account);
-    QCOMPARE(fixture.network->sessions().size(), 2);
+    QVERIFY(warnings.lines.filter("still running").isEmpty());
 }
 
 void TestManagerNetwork::ipcConnectionAlwaysRefreshesTheObservedList()
@@ -188,164 +143,101 @@ void TestManagerNetwork::ipcConnectionAlwaysRefreshesTheObservedList()
     QSignalSpy activity(fixture.manager.data(), &Manager::serviceActivityChanged);
     fixture.server()->dropIpcConnection();
     fixture.server()->establishIpcConnection();
-    QTRY_VERIFY(!activity.isEmpty());
+    QTRY_COMPARE(activity.size(), 1);
 
-    // Waiting for the store while nothing is left to do.
     fixture.server()->dropIpcConnection();
     QTest::ignoreMessage(QtWarningMsg,
                          "bool ZavekServiceActionManager::executeCurrent() cannot exec service action due to QCopServer connection problems");
-    const uint serial = fixture.manager->deleteMessages({QMailMessageId(2)});
-    fixture.manager->cancelOperation(serial);
+    fixture.manager->cancelOperation(fixture.manager->deleteMessages({QMailMessageId(2)}));
     QTest::ignoreMessage(QtWarningMsg,
                          "void ZavekServiceActionManager::onIpcConnectionEstablished() ipc is established, but there is nothing to do.");
     fixture.server()->establishIpcConnection();
     QCOMPARE(fixture.server()->requestCount(), 0);
 }
 
-void TestManagerNetwork::idleTimerArmedByEmptyReportOnlyWithASession()
+void TestManagerNetwork::idleTimerFollowsReportsAndRequests()
 {
+    // Without a session an empty report only says Idle.
     QSignalSpy activity(fixture.manager.data(), &Manager::serviceActivityChanged);
     fixture.server()->setRunningActions({});
-    QCOMPARE(activity.size(), 1);
-    QCOMPARE(activity.at(0).at(0).value<Manager::Activity>(), Manager::Idle);
+    QCOMPARE(activity.takeFirst().at(0).value<Manager::Activity>(), Manager::Idle);
     QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
 
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
+    // Own work waiting for the session keeps it from being armed.
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
     fixture.manager->sync(account);
-    fixture.network->lastSession()->reportOpened();
-    fixture.server()->succeed(fixture.running());
     fixture.server()->setRunningActions({});
-    QCOMPARE(fixture.manager->networkSessionIdleInterval(), 7000);
-    QVERIFY(fixture.manager->networkSessionIdleRemaining() > 6000);
-}
-
-void TestManagerNetwork::idleCountdownIsNotRestartedByASecondReport()
-{
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->sync(account);
+    QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
     fixture.network->lastSession()->reportOpened();
     fixture.server()->succeed(fixture.running());
 
+    QCOMPARE(fixture.manager->networkSessionIdleInterval(), 7000);
     fixture.manager->setNetworkSessionIdleInterval(60000);
     fixture.server()->setRunningActions({});
     QVERIFY(fixture.manager->networkSessionIdleRemaining() > 50000);
-    // Were the countdown restarted, it would now run with the short interval.
+    // Were the running countdown restarted, it would now run with the short interval.
     fixture.manager->setNetworkSessionIdleInterval(50);
     fixture.server()->setRunningActions({});
     QVERIFY(fixture.manager->networkSessionIdleRemaining() > 50000);
-}
 
-void TestManagerNetwork::idleTimerStoppedByRequestsAndByBusyReports()
-{
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->sync(account);
-    fixture.network->lastSession()->reportOpened();
-    fixture.server()->succeed(fixture.running());
-
-    fixture.server()->setRunningActions({});
-    QVERIFY(fixture.manager->networkSessionIdleRemaining() >= 0);
-    fixture.manager->exportUpdates(account);
+    fixture.manager->exportUpdates(account);   // a request stops it
     QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
     fixture.server()->succeed(fixture.running());
-
     fixture.server()->setRunningActions({});
     QVERIFY(fixture.manager->networkSessionIdleRemaining() >= 0);
     fixture.server()->setRunningActions({QmfStandIn::ObservedAction(7, RetrieveMessagesRequestType)});
-    QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
-}
-
-void TestManagerNetwork::idleTimerNotArmedWhileOwnWorkWaits()
-{
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->sync(account);          // waits for the session to open
-    fixture.server()->setRunningActions({});
-    QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
-
-    fixture.network->lastSession()->reportOpened();
-    QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
-    fixture.server()->setRunningActions({});  // the observer has not seen it yet
-    QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);
+    QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);   // so does a busy report
 }
 
 void TestManagerNetwork::idleSessionIsClosedAndReleased()
 {
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
-    fixture.manager->sync(account);
-    QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
-    session->reportOpened();
-    fixture.server()->succeed(fixture.running());
-
+    QPointer<ZavekScriptedNetworkSession> session = openSession();
     fixture.manager->setNetworkSessionIdleInterval(10);
     fixture.server()->setRunningActions({});
     QTRY_COMPARE(session->closeCalls(), 1);
     session->reportClosed();
     QTRY_VERIFY(session.isNull());
-
     // Released: the next network request while offline opens a new session.
     fixture.network->setOnline(false);
-    QTest::ignoreMessage(QtWarningMsg, goOnlineSignature);
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
     fixture.manager->exportUpdates(account);
     QCOMPARE(fixture.network->sessions().size(), 2);
 }
 
 void TestManagerNetwork::reportsSetActivityAndRelayStatusOncePerEntry()
 {
-    QCOMPARE(fixture.manager->activity(), Manager::Idle);
     QSignalSpy activity(fixture.manager.data(), &Manager::serviceActivityChanged);
     QList<QMailActionId> statuses;
     connect(fixture.manager.data(), &Manager::serviceStatusChanged, this,
-            [&statuses](const QMailActionInfo *info) { statuses << (info ? info->id() : QMailActionId(0)); });
-
-    const QList<QmfStandIn::ObservedAction> running{
-        QmfStandIn::ObservedAction(4, ExportUpdatesRequestType, Status::ErrLoginFailed),
-        QmfStandIn::ObservedAction(9, RetrieveMessagesRequestType)};
+            [&statuses](const QMailActionInfo *info) { statuses << info->id(); });
+    const QList<QmfStandIn::ObservedAction> running{QmfStandIn::ObservedAction(4, ExportUpdatesRequestType, Status::ErrLoginFailed),
+                                                    QmfStandIn::ObservedAction(9, RetrieveMessagesRequestType)};
     fixture.server()->setRunningActions(running);
     fixture.server()->setRunningActions(running);
     QCOMPARE(activity.size(), 2);
     QCOMPARE(activity.at(1).at(0).value<Manager::Activity>(), Manager::Busy);
-    QCOMPARE(fixture.manager->activity(), Manager::Busy);
     QCOMPARE(fixture.manager->lastObservedRequestType(), ExportUpdatesRequestType);
     QCOMPARE(fixture.manager->lastObservedStatusErrorCode(), Status::ErrLoginFailed);
-
-    fixture.server()->setObservedActionStatus(9, Status(Status::ErrNoError, QStringLiteral("working"), account,
-                                                        QMailFolderId(), QMailMessageId()));
+    fixture.server()->setObservedActionStatus(9, Status());
+    QCOMPARE(statuses, QList<QMailActionId>{9});
+    fixture.server()->setRunningActions({QmfStandIn::ObservedAction(4, ExportUpdatesRequestType, Status::ErrTimeout)});
+    fixture.server()->setObservedActionStatus(9, Status());   // no longer observed
     QCOMPARE(statuses, QList<QMailActionId>{9});
 
-    // Entries of an old list no longer report.
-    fixture.server()->setRunningActions({QmfStandIn::ObservedAction(4, ExportUpdatesRequestType)});
-    fixture.server()->setObservedActionStatus(9, Status());
-    QCOMPARE(statuses.size(), 1);
-
+    // A null first entry records nothing and counts as Busy.
     fixture.server()->setRunningActions({});
     QCOMPARE(fixture.manager->activity(), Manager::Idle);
-    QCOMPARE(fixture.manager->lastObservedRequestType(), ExportUpdatesRequestType);
-}
-
-void TestManagerNetwork::nullFirstEntryCountsAsBusy()
-{
-    fixture.server()->setRunningActions({QmfStandIn::ObservedAction(5, SynchronizeRequestType, Status::ErrTimeout)});
-    QSignalSpy activity(fixture.manager.data(), &Manager::serviceActivityChanged);
-    QList<QSharedPointer<QMailActionInfo> > withNull{QSharedPointer<QMailActionInfo>()};
     QTest::ignoreMessage(QtWarningMsg, "Null QMailActionInfo");
     QVERIFY(QMetaObject::invokeMethod(fixture.manager.data(), "onActionsChanged",
-                                      Q_ARG(QList<QSharedPointer<QMailActionInfo> >, withNull)));
-    QCOMPARE(activity.size(), 1);
+                                      Q_ARG(QList<QSharedPointer<QMailActionInfo> >, {QSharedPointer<QMailActionInfo>()})));
     QCOMPARE(fixture.manager->activity(), Manager::Busy);
-    QCOMPARE(fixture.manager->lastObservedRequestType(), SynchronizeRequestType);
     QCOMPARE(fixture.manager->lastObservedStatusErrorCode(), Status::ErrTimeout);
-}
 
-void TestManagerNetwork::storageActionsAreCounted()
-{
+    // Storage actions for the caller's own use are counted, and not relayed.
     QMailStorageAction *first = fixture.manager->newStorageAction();
     QScopedPointer<QMailStorageAction> second(fixture.manager->newStorageAction());
-    QVERIFY(first && second);
-    QVERIFY(!first->parent());
-    QCOMPARE(fixture.manager->liveStorageActionCount(), 2);
     delete first;
     QCOMPARE(fixture.manager->liveStorageActionCount(), 1);
-
-    // Not wired to the manager's relays: its requests are the caller's own.
     second->deleteMessages({QMailMessageId(3)});
     fixture.server()->succeed(second.data());
     QVERIFY(fixture.log->lines.isEmpty());

@@ -1,6 +1,7 @@
 #ifndef ZAVEKCONTENTIDSCANNER_P_H
 #define ZAVEKCONTENTIDSCANNER_P_H
 
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -26,15 +27,9 @@ public:
     QVector<bool> occurrences(const QString &text) const;
 
 private:
-    struct Edge
-    {
-        int symbol;
-        int target;
-    };
-
     int symbolOf(ushort unit) const;
     int step(int state, int symbol) const;
-    void addId(int idIndex, const QString &id);
+    void buildTrie(const QStringList &ids);
     void buildLinks();
 
     int m_idCount = 0;
@@ -42,14 +37,20 @@ private:
     QVector<int> m_latinSymbols; // code units below 256
     QVector<QPair<ushort, int>> m_wideSymbols; // sorted by code unit
 
-    // Trie, states numbered breadth first once built (the root is 0).
-    QVector<QVector<Edge>> m_children; // sorted by symbol
+    // Trie numbered breadth first (the root is 0), so the children of a state are the
+    // consecutive states from m_firstChild, in ascending symbol order.
+    QVector<int> m_firstChild;
+    QVector<int> m_childCount;
+    QVector<int> m_symbol; // symbol on the edge into each state
     QVector<int> m_failure;
     QVector<int> m_outputLink; // nearest state on the failure chain that ends an id, or -1
+    QVector<int> m_firstIdEnding; // ids ending at state s: m_idsEnding[m_firstIdEnding[s] .. m_firstIdEnding[s + 1])
+    QVector<int> m_idsEnding;
     QVector<bool> m_reportable; // ends an id itself or has an output link
-    QVector<QVector<int>> m_idsEndingAt;
     QVector<int> m_dense; // rows of m_symbolCount entries for the first m_denseStates states
     int m_denseStates = 0;
+    bool m_encoded = false; // dense entries hold row offsets (see buildLinks)
+    QVector<bool> m_startsId; // code units below 256 that leave the start state
 };
 
 } // namespace Internal

@@ -2,8 +2,6 @@
 
 #include "zavekcontentidscanner_p.h"
 
-#include <optional>
-
 // Content-ID lookups: inline resources of an HTML body and pending forwarded parts.
 
 const QString ZavekUtils::Message::forwardedContentID = QStringLiteral("zavek-forwaded-message:");
@@ -93,13 +91,12 @@ QList<const QMailMessagePart *> ContentIDPartsFinder::parts() const
     return _data->parts;
 }
 
-// A visited part that will matter if its content ID occurs in the text: what it would
-// add to the results is captured at the visit, so the message may be left alone afterwards.
+// A visited part with a content ID. The copy shares the part's data, so keeping it is
+// cheap, and its state is read only if the text turns out to refer to it.
 struct ResourceFinder::Candidate
 {
     QString contentId;
-    QString missingLocation;              // set when the part is still to be fetched
-    std::optional<QMailMessageBody> body; // set when the part is present
+    QMailMessagePart part;
 };
 
 struct ResourceFinder::Pending
@@ -121,13 +118,8 @@ ResourceFinder::ResourceFinder(const QString &html, FindMode mode)
 bool ResourceFinder::operator()(const QMailMessagePart &part)
 {
     const QString contentId = part.contentID();
-    if (contentId.isEmpty())
-        return true;
-    const bool downloaded = ZavekUtils::isPartDownloaded(part);
-    if (!downloaded && (_mode & FindMissing))
-        _pending->candidates.append(Candidate{contentId, part.location().toString(true), std::nullopt});
-    else if (downloaded && (_mode & FindAvailable))
-        _pending->candidates.append(Candidate{contentId, QString(), part.body()});
+    if (!contentId.isEmpty())
+        _pending->candidates.append(Candidate{contentId, part});
     return true;
 }
 
@@ -152,10 +144,11 @@ void ResourceFinder::resolve() const
     for (const Candidate &candidate : qAsConst(_pending->candidates)) {
         if (!occurs.at(idIndex.value(candidate.contentId)))
             continue;
-        if (candidate.body)
-            _resources->insert(candidate.contentId, QVariant(candidate.body->data(QMailMessageBody::Decoded)));
-        else
-            _missing->append(candidate.missingLocation);
+        const bool downloaded = ZavekUtils::isPartDownloaded(candidate.part);
+        if (!downloaded && (_mode & FindMissing))
+            _missing->append(candidate.part.location().toString(true));
+        else if (downloaded && (_mode & FindAvailable))
+            _resources->insert(candidate.contentId, QVariant(candidate.part.body().data(QMailMessageBody::Decoded)));
     }
     _pending->candidates.clear();
 }

@@ -258,9 +258,9 @@ private:
 };
 
 // Collects the parts whose content ID occurs in an HTML text. The walk only records each
-// part's content ID and state; the text is searched once for all of them when a result
-// is asked for, so the cost follows the text length plus the total length of the IDs,
-// not their product. Both modes together: FindMode(FindMissing | FindAvailable).
+// part with a content ID (a shared copy, as it is at the visit); the text is searched once
+// for all of them when a result is asked for, so the cost follows the text length plus the
+// total length of the IDs, not their product. Both modes: FindMode(FindMissing | FindAvailable).
 class ResourceFinder
 {
 public:

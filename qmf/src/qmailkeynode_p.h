@@ -1,6 +1,8 @@
 #ifndef QMAILKEYNODE_P_H
 #define QMAILKEYNODE_P_H
 
+#include "qmaildatacomparator.h"
+
 #include <QList>
 #include <QSharedPointer>
 #include <QString>
@@ -57,6 +59,27 @@ bool evaluate(const KeyNodePtr &node, const std::function<bool(const KeyNode &)>
 bool matchesStatus(const KeyNode &node, quint64 status);
 bool matchesValue(const KeyNode &node, quint64 value);
 bool matchesText(const KeyNode &node, const QString &text);
+
+// The comparators of the public builders as node operators.
+inline KeyNode::Operator equality(QMailDataComparator::EqualityComparator cmp)
+{
+    return cmp == QMailDataComparator::Equal ? KeyNode::Equal : KeyNode::NotEqual;
+}
+
+inline KeyNode::Operator inclusion(QMailDataComparator::InclusionComparator cmp)
+{
+    return cmp == QMailDataComparator::Includes ? KeyNode::Includes : KeyNode::Excludes;
+}
+
+template<typename IdList>
+QList<quint64> idValues(const IdList &ids)
+{
+    QList<quint64> values;
+    values.reserve(ids.size());
+    for (const auto &id : ids)
+        values.append(id.toULongLong());
+    return values;
+}
 
 } // namespace Keys
 

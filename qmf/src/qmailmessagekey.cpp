@@ -3,30 +3,9 @@
 #include "qmailkeynode_p.h"
 
 using namespace QmfStandIn;
-
-namespace {
-
-KeyNode::Operator equality(QMailDataComparator::EqualityComparator cmp)
-{
-    return cmp == QMailDataComparator::Equal ? KeyNode::Equal : KeyNode::NotEqual;
-}
-
-KeyNode::Operator inclusion(QMailDataComparator::InclusionComparator cmp)
-{
-    return cmp == QMailDataComparator::Includes ? KeyNode::Includes : KeyNode::Excludes;
-}
-
-template<typename IdList>
-QList<quint64> idValues(const IdList &ids)
-{
-    QList<quint64> values;
-    values.reserve(ids.size());
-    for (const auto &id : ids)
-        values.append(id.toULongLong());
-    return values;
-}
-
-} // namespace
+using Keys::equality;
+using Keys::idValues;
+using Keys::inclusion;
 
 QMailMessageKey::QMailMessageKey() = default;
 

@@ -92,6 +92,8 @@ public:
         // Bookkeeping of the manager: position in queue order, and the cache keys under
         // which the serial was entered (exactly as stored, once per entry).
         qint64 _queueOrder = 0;
+        Action *_queuePrevious = nullptr;
+        Action *_queueNext = nullptr;
         QVarLengthArray<QMailMessageId, 1> _cachedIds;
         QVarLengthArray<QString, 1> _cachedLocations;
 

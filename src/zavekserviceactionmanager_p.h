@@ -10,7 +10,6 @@
 #include <QString>
 #include <QVarLengthArray>
 
-#include <list>
 #include <map>
 
 namespace ZavekServiceActionManagerPrivate {
@@ -57,10 +56,10 @@ public:
     ActionPointer lastStoreChange() const;
 
 private:
-    typedef std::list<ActionPointer> Lane;
-    struct Position {
-        int priority;
-        Lane::iterator at;
+    // Operations of one priority in queue order, linked through the operations themselves.
+    struct Lane {
+        ZavekServiceActionManager::Action *head = nullptr;
+        ZavekServiceActionManager::Action *tail = nullptr;
     };
     // Usually one operation per description; more only for repeated store changes and
     // follow-ups of snapshot requests.
@@ -69,9 +68,9 @@ private:
     void insert(const ActionPointer &action, qint64 order, bool atHead);
     ActionPointer remove(uint serial);
 
-    // One lane per priority, each in queue order; std::map keeps priorities sorted.
+    // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
-    QHash<uint, Position> m_positions;
+    QHash<uint, ActionPointer> m_positions;
     QHash<QString, EqualActions> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;

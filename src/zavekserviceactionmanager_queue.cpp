@@ -22,8 +22,19 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     // Appends carry the largest order and prepends the smallest, so every lane and every
     // description list stays sorted by queue order.
     Lane &lane = m_lanes[action->_priority];
-    const Lane::iterator at = atHead ? lane.insert(lane.begin(), action) : lane.insert(lane.end(), action);
-    m_positions.insert(action->_serial, Position{action->_priority, at});
+    ZavekServiceActionManager::Action *entry = action.data();
+    if (atHead) {
+        entry->_queuePrevious = nullptr;
+        entry->_queueNext = lane.head;
+        (lane.head ? lane.head->_queuePrevious : lane.tail) = entry;
+        lane.head = entry;
+    } else {
+        entry->_queueNext = nullptr;
+        entry->_queuePrevious = lane.tail;
+        (lane.tail ? lane.tail->_queueNext : lane.head) = entry;
+        lane.tail = entry;
+    }
+    m_positions.insert(action->_serial, action);
     action->_queueOrder = order;
 
     EqualActions &equal = m_byDescription[action->description()];
@@ -40,13 +51,15 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
 // more as a large table empties.
 ActionPointer ActionQueue::remove(uint serial)
 {
-    const Position where = m_positions.take(serial);
-
-    Lane &lane = m_lanes[where.priority];
-    const ActionPointer action = *where.at;
-    lane.erase(where.at);
-    if (lane.empty())
-        m_lanes.erase(where.priority);
+    const ActionPointer action = m_positions.take(serial);
+    ZavekServiceActionManager::Action *entry = action.data();
+    const auto lane = m_lanes.find(entry->_priority);
+    Q_ASSERT(lane != m_lanes.end());
+    (entry->_queuePrevious ? entry->_queuePrevious->_queueNext : lane->second.head) = entry->_queueNext;
+    (entry->_queueNext ? entry->_queueNext->_queuePrevious : lane->second.tail) = entry->_queuePrevious;
+    entry->_queuePrevious = entry->_queueNext = nullptr;
+    if (!lane->second.head)
+        m_lanes.erase(lane);
 
     const auto equal = m_byDescription.find(action->description());
     if (equal != m_byDescription.end()) {
@@ -69,22 +82,18 @@ ActionPointer ActionQueue::takeNext()
 {
     if (m_lanes.empty())
         return ActionPointer();
-    // The last lane is the most urgent; its front is the earliest of that priority.
-    return remove(m_lanes.rbegin()->second.front()->_serial);
+    // The last lane is the most urgent; its head is the earliest of that priority.
+    return remove(m_lanes.rbegin()->second.head->_serial);
 }
 
 ActionPointer ActionQueue::first() const
 {
-    ActionPointer head;
-    qint64 headOrder = 0;
+    const ZavekServiceActionManager::Action *head = nullptr;
     for (const auto &lane : m_lanes) {
-        const ActionPointer &candidate = lane.second.front();
-        if (head.isNull() || candidate->_queueOrder < headOrder) {
-            head = candidate;
-            headOrder = candidate->_queueOrder;
-        }
+        if (!head || lane.second.head->_queueOrder < head->_queueOrder)
+            head = lane.second.head;
     }
-    return head;
+    return head ? m_positions.value(head->_serial) : ActionPointer();
 }
 
 ActionPointer ActionQueue::take(uint serial)
@@ -96,8 +105,7 @@ ActionPointer ActionQueue::take(uint serial)
 
 ActionPointer ActionQueue::find(uint serial) const
 {
-    const auto position = m_positions.constFind(serial);
-    return position == m_positions.constEnd() ? ActionPointer() : *position.value().at;
+    return m_positions.value(serial);
 }
 
 bool ActionQueue::contains(const ActionPointer &action) const

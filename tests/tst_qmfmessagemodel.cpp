@@ -206,6 +206,44 @@ private slots:
         QCOMPARE(withTextAttachment.findAttachmentLocations().size(), 1);
     }
 
+    void copiesAreIndependent()
+    {
+        const QMailMessage original = nestedMessage();
+        QMailMessage copy = original;
+        copy.partAt(0).partAt(0).setBody(QMailMessageBody::fromData(QStringLiteral("changed"), QMailMessageContentType("text/plain"), QMailMessageBody::EightBit));
+        copy.partAt(2).appendPart(textPart("text/plain", QStringLiteral("added")));
+        copy.setSubject(QStringLiteral("copy"));
+        copy.setId(QMailMessageId(3));
+
+        QCOMPARE(original.partAt(0).partAt(0).body().data(), QStringLiteral("plain"));
+        QCOMPARE(original.partAt(2).partCount(), 1u);
+        QVERIFY(original.subject().isEmpty());
+        QCOMPARE(original.partAt(2).partAt(0).location().toString(true), QStringLiteral("0-3.1"));
+        QCOMPARE(copy.partAt(2).partAt(1).location().toString(true), QStringLiteral("3-3.2"));
+
+        // A part appended elsewhere takes its new place.
+        QMailMessage other;
+        other.setMultipartType(QMailMessage::MultipartMixed);
+        other.appendPart(textPart("text/plain", QStringLiteral("x")));
+        other.appendPart(original.partAt(0));
+        QCOMPARE(other.partAt(1).partAt(1).location().toString(false), QStringLiteral("2.2"));
+        QCOMPARE(original.partAt(0).location().toString(false), QStringLiteral("1"));
+    }
+
+    void partContentAvailability()
+    {
+        QMailMessagePart part = textPart("text/plain", QStringLiteral("text"));
+        QVERIFY(part.contentAvailable());
+        part.setHeaderField(QStringLiteral("X-qmf-internal-partial-content"), QStringLiteral("true"));
+        QVERIFY(!part.contentAvailable());
+        part.removeHeaderField(QStringLiteral("x-QMF-internal-partial-content"));
+        QVERIFY(part.contentAvailable());
+        QVERIFY(!QMailMessagePart().contentAvailable());
+        QMailMessagePart multipart;
+        multipart.setMultipartType(QMailMessage::MultipartAlternative);
+        QVERIFY(multipart.contentAvailable());
+    }
+
     void multipartTypeAndBody()
     {
         QMailMessage message;
@@ -441,6 +479,30 @@ private slots:
         QCOMPARE(parsed.name(), name);
         QCOMPARE(parsed.address(), address);
         QCOMPARE(parsed.toString(), written);
+    }
+
+    void addressOddities()
+    {
+        const QMailAddress commented(QStringLiteral("ann@x.example (Ann at work)"));
+        QCOMPARE(commented.address(), QStringLiteral("ann@x.example"));
+        const QMailAddress unterminated(QStringLiteral("Ann <ann@x.example"));
+        QCOMPARE(unterminated.name(), QStringLiteral("Ann"));
+        QCOMPARE(unterminated.address(), QStringLiteral("ann@x.example"));
+        QVERIFY(QMailAddress().isNull());
+        QVERIFY(QMailAddress::fromStringList(QStringLiteral(" , ,")).isEmpty());
+        QVERIFY(QMailAddress(QStringLiteral("a@x.example")).isEmailAddress());
+        QVERIFY(!QMailAddress(QStringLiteral("Undisclosed recipients")).isEmailAddress());
+        QCOMPARE(QMailAddress::toStringList(QMailAddress::fromStringList(QStringLiteral("A <a@x>, b@y"))), QStringList({"A <a@x>", "b@y"}));
+    }
+
+    void timeStampFormats()
+    {
+        const QMailTimeStamp stamp(QStringLiteral("Wed, 4 Mar 2026 23:05:09 -0330"));
+        QCOMPARE(stamp.toString(QMailTimeStamp::Rfc3501), QStringLiteral("04-Mar-2026 23:05:09 -0330"));
+        QCOMPARE(stamp.toString(QMailTimeStamp::Rfc3339), QStringLiteral("2026-03-04T23:05:09-03:30"));
+        QVERIFY(stamp < QMailTimeStamp(QStringLiteral("Thu, 5 Mar 2026 02:36:00 +0000")));
+        QVERIFY(stamp > QMailTimeStamp(QStringLiteral("Thu, 5 Mar 2026 02:35:00 +0000")));
+        QCOMPARE(QMailTimeStamp().toString(), QString());
     }
 
     void addressWriting()

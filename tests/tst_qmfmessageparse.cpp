@@ -256,6 +256,90 @@ private slots:
         QCOMPARE(message.body().data(), QStringLiteral("body\nline\n"));
     }
 
+    void digestAndFoldedHeaders()
+    {
+        const QMailMessage message = QMailMessage::fromRfc2822(
+            "Subject: a folded\n"
+            "\tsubject line\n"
+            "X-Empty:\n"
+            "Received: first; Mon, 2 Mar 2026 10:00:00 +0000\n"
+            "Received: second; Sun, 1 Mar 2026 10:00:00 +0000\n"
+            "content-type: Multipart/Digest; boundary=\"d d\"\n"
+            "\n"
+            "--d d\n"
+            "\n"
+            "Subject: first digest entry\n"
+            "\n"
+            "one\n"
+            "--d d\n"
+            "Content-Type: text/plain\n"
+            "\n"
+            "two\n"
+            "--d d--\n");
+        QCOMPARE(message.subject(), QStringLiteral("a folded\tsubject line"));
+        QCOMPARE(message.headerFieldsText(QStringLiteral("received")).size(), 2);
+        QCOMPARE(message.headerFieldText(QStringLiteral("X-Empty")), QString());
+        QCOMPARE(message.multipartType(), QMailMessage::MultipartDigest);
+        QCOMPARE(message.partCount(), 2u);
+        // Inside a digest a part without Content-Type is an enclosed message.
+        QCOMPARE(message.partAt(0).contentType().content(), QByteArray("message/rfc822"));
+        QCOMPARE(message.partAt(0).displayName(), QStringLiteral("first digest entry"));
+        QCOMPARE(message.partAt(1).contentType().content(), QByteArray("text/plain"));
+        // The digest's own type decides the search order: first to last.
+        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
+        QVERIFY(plain);
+        QCOMPARE(plain->body().data(), QStringLiteral("two"));
+    }
+
+    void storageRoundTrip_data()
+    {
+        QTest::addColumn<QString>("file");
+        const QStringList files = {"plain.eml", "html-only.eml", "alternative.eml", "related.eml",
+                                   "mixed.eml", "nested.eml", "encodings.eml"};
+        for (const QString &file : files)
+            QTest::newRow(file.toLatin1().constData()) << file;
+    }
+
+    void storageRoundTrip()
+    {
+        // Writing a loaded message out and loading it again keeps structure, names and content.
+        QFETCH(QString, file);
+        const QMailMessage original = load(file);
+        const QMailMessage again = QMailMessage::fromRfc2822(original.toRfc2822(QMailMessage::StorageFormat));
+        QCOMPARE(again.subject(), original.subject());
+        QCOMPARE(again.from(), original.from());
+        QCOMPARE(again.recipients(), original.recipients());
+        QCOMPARE(again.date(), original.date());
+        QCOMPARE(again.status(), original.status());
+        QCOMPARE(again.findAttachmentLocations(), original.findAttachmentLocations());
+        QCOMPARE(again.body().data(QMailMessageBody::Decoded), original.body().data(QMailMessageBody::Decoded));
+
+        QStringList originalParts;
+        original.foreachPart([&originalParts](const QMailMessagePart &part) {
+            originalParts << part.location().toString(true) + QLatin1Char(' ') + part.displayName() + QLatin1Char(' ')
+                                 + QString::fromLatin1(part.body().data(QMailMessageBody::Decoded).toHex());
+            return true;
+        });
+        QStringList againParts;
+        again.foreachPart([&againParts](const QMailMessagePart &part) {
+            againParts << part.location().toString(true) + QLatin1Char(' ') + part.displayName() + QLatin1Char(' ')
+                              + QString::fromLatin1(part.body().data(QMailMessageBody::Decoded).toHex());
+            return true;
+        });
+        QCOMPARE(againParts, originalParts);
+    }
+
+    void unknownIdsLoadEmptyObjects()
+    {
+        const QMailMessage message{QMailMessageId(987654)};
+        QVERIFY(!message.id().isValid());
+        QCOMPARE(message.status(), quint64(0));
+        QCOMPARE(message.partCount(), 0u);
+        const QMailMessageMetaData metaData{QMailMessageId(987654)};
+        QVERIFY(!metaData.id().isValid());
+        QVERIFY(metaData.date().isNull());
+    }
+
     void storedMessageLoadsById()
     {
         QMailMessage message = load(QStringLiteral("mixed.eml"));

@@ -14,7 +14,8 @@ unset QT_PLUGIN_PATH
 
 # A sanitizer build of the library needs the same runtime in the application.
 sanitize=()
-if nm -D "$libdir/libzavek.so" | grep -q __asan_init; then sanitize=(-fsanitize=address,undefined); fi
+# (grep -c reads all input: grep -q could end nm with SIGPIPE and fail the pipeline)
+if [ "$(nm -D "$libdir/libzavek.so" | grep -c __asan_init)" -gt 0 ]; then sanitize=(-fsanitize=address,undefined); fi
 
 cmake -S "$source_dir" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
       -DCMAKE_CXX_FLAGS="${sanitize[*]}" -DCMAKE_EXE_LINKER_FLAGS="${sanitize[*]}" > /dev/null

@@ -15,7 +15,6 @@ public:
     QByteArray content;
     QList<QMailMessageHeaderField::ParameterType> parameters;
     bool structured = true;
-    bool isNull = true;
 };
 
 class QMailMessageBodyPrivate : public QSharedData

@@ -158,7 +158,6 @@ void QMailMessageHeaderField::parse(const QByteArray &text, FieldType fieldType)
     const QByteArray unfolded = unfold(text);
     d->structured = (fieldType == StructuredField);
     d->parameters.clear();
-    d->isNull = false;
     if (!d->structured) {
         d->content = unfolded.trimmed();
         return;
@@ -202,7 +201,6 @@ QByteArray QMailMessageHeaderField::content() const
 void QMailMessageHeaderField::setContent(const QByteArray &text)
 {
     d->content = text;
-    d->isNull = false;
 }
 
 QByteArray QMailMessageHeaderField::parameter(const QByteArray &name) const

@@ -167,8 +167,7 @@ bool QMailMessagePart::contentAvailable() const
 {
     if (multipartType() != MultipartNone)
         return true;
-    return hasBody() && headerField(QString::fromLatin1(qmfPartialContentField)).isNull()
-        && QMailMessagePartContainerPrivate::of(*this)->fieldIndex(qmfPartialContentField) < 0;
+    return hasBody() && QMailMessagePartContainerPrivate::of(*this)->fieldIndex(qmfPartialContentField) < 0;
 }
 
 bool QMailMessagePart::partialContentAvailable() const

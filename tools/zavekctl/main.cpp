@@ -4,7 +4,7 @@
 //   zavekctl settings list | get KEY | set KEY VALUE | watch [--count N] [--timeout MS]
 
 #include "catalogue.h"
-#include "inspectcommand.h"
+#include "messagefilecommand.h"
 #include "sessioncommand.h"
 #include "settingscommand.h"
 

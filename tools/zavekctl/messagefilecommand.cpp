@@ -1,4 +1,4 @@
-#include "inspectcommand.h"
+#include "messagefilecommand.h"
 
 #include <zaveksettings.h>
 #include <zavekutils.h>

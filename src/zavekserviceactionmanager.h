@@ -138,7 +138,7 @@ public:
                                const QMailMessageSortKey &sort);
 
     // ---- message-level requests ----
-    Serial retrieveMessages(const QMailMessageIdList &ids, QMailRetrievalAction::RetrievalSpecification spec);
+    Serial retrieveMessages(const QMailMessageIdList &ids, QMailRetrievalAction::RetrievalSpecification kind);
     Serial retrieveMessageRange(const QMailMessageId &id, uint minimum);
     Serial retrieveMessagePart(const QMailMessagePartContainer::Location &partLocation);
     Serial retrieveMessagePartRange(const QMailMessagePartContainer::Location &partLocation, uint minimum);

@@ -236,14 +236,14 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageList
 // ---- message level: retrievals ----
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessages(
-    const QMailMessageIdList &ids, QMailRetrievalAction::RetrievalSpecification spec)
+    const QMailMessageIdList &ids, QMailRetrievalAction::RetrievalSpecification kind)
 {
     class RetrieveMessages : public Action
     {
     public:
         RetrieveMessages(QMailServiceAction *action, const QMailMessageIdList &ids,
-                         QMailRetrievalAction::RetrievalSpecification spec)
-            : Action(action, High, true), ids(ids), spec(spec)
+                         QMailRetrievalAction::RetrievalSpecification kind)
+            : Action(action, High, true), ids(ids), kind(kind)
         {
         }
         QMailMessageId messageId() const override { return ids.isEmpty() ? QMailMessageId() : ids.first(); }
@@ -254,23 +254,23 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessages(
                 "virtual void ZavekServiceActionManager::retrieveMessages(const QMailMessageIdList&, "
                 "QMailRetrievalAction::RetrievalSpecification)::RetrieveMessages::exec()");
             if (retrieval)
-                retrieval->retrieveMessages(ids, spec);
+                retrieval->retrieveMessages(ids, kind);
         }
         QString description() const override
         {
             if (_description.isEmpty()) {
                 QString text = QStringLiteral("retrieve-messages:message-ids=");
                 appendIds(text, ids);
-                text += QStringLiteral(";retrieval-specification=%1").arg(int(spec));
+                text += QStringLiteral(";retrieval-specification=%1").arg(int(kind));
                 _description = text;
             }
             return _description;
         }
         QMailMessageIdList ids;
-        QMailRetrievalAction::RetrievalSpecification spec;
+        QMailRetrievalAction::RetrievalSpecification kind;
     };
 
-    return enqueue(new RetrieveMessages(retrievalAction, ids, spec), QMailMessagePartContainer::Location(QString()), ids);
+    return enqueue(new RetrieveMessages(retrievalAction, ids, kind), QMailMessagePartContainer::Location(QString()), ids);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageRange(const QMailMessageId &id, uint minimum)

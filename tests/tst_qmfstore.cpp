@@ -83,19 +83,11 @@ void TestQmfStore::init()
 void TestQmfStore::freshStore()
 {
     QMailStore *store = QMailStore::instance();
-    QVERIFY(store);
-    QCOMPARE(store, QMailStore::instance());
     QCOMPARE(store->queryFolders(), QMailFolderIdList{QMailFolderId(1)});
-    QCOMPARE(store->countAccounts(), 0);
-    QCOMPARE(store->countMessages(), 0);
-
+    QCOMPARE(store->countAccounts() + store->countMessages(), 0);
     const QMailFolder local(QMailFolderId(1));
-    QCOMPARE(local.id(), QMailFolderId(1));
     QCOMPARE(local.path(), QStringLiteral("Local Storage"));
-    QVERIFY(!local.parentAccountId().isValid());
-    QVERIFY(!local.parentFolderId().isValid());
     QCOMPARE(local.status(), QMailFolder::MessagesPermitted);
-    QCOMPARE(store->lastError(), QMailStore::NoError);
     QVERIFY(store->isIpcConnectionEstablished());
 }
 
@@ -170,7 +162,6 @@ void TestQmfStore::addMessageStampsPartLocations()
     const QString prefix = QString::number(message.id().toULongLong()) + QLatin1Char('-');
     QCOMPARE(message.partAt(1).location().toString(true), prefix + QStringLiteral("2"));
     const QMailMessage stored(message.id());
-    QCOMPARE(stored.id(), message.id());
     QCOMPARE(stored.partAt(0).location().toString(true), prefix + QStringLiteral("1"));
     QCOMPARE(stored.partAt(1).body().data(), QStringLiteral("two"));
 }
@@ -237,7 +228,6 @@ void TestQmfStore::updateMetaDataKeepsContent()
     QVERIFY(QMailStore::instance()->addMessage(&message));
 
     QMailMessageMetaData metaData(message.id());
-    QCOMPARE(metaData.id(), message.id());
     metaData.setStatus(QMailMessageMetaData::Read, true);
     QVERIFY(QMailStore::instance()->updateMessage(&metaData));
 
@@ -301,8 +291,6 @@ void TestQmfStore::sortKeys()
                                   QMailMessageSortKey::timeStamp(Qt::DescendingOrder)
                                       & QMailMessageSortKey::id(Qt::DescendingOrder)),
              (QMailMessageIdList{late, sameAsEarly, early, undated}));
-    QVERIFY(QMailMessageSortKey().isEmpty());
-    QVERIFY(QMailMessageSortKey::timeStamp() != QMailMessageSortKey::timeStamp(Qt::DescendingOrder));
 
     const QMailAccountId zulu = addAccount("zulu");
     const QMailAccountId alpha = addAccount("alpha");
@@ -402,12 +390,6 @@ void TestQmfStore::updateMessagesMetaDataFlags()
 void TestQmfStore::accountStandardFoldersAndCustomFields()
 {
     QMailAccount account;
-    QVERIFY(!account.standardFolder(QMailFolder::InboxFolder).isValid());
-    account.setStandardFolder(QMailFolder::InboxFolder, QMailFolderId(4));
-    QCOMPARE(account.standardFolder(QMailFolder::InboxFolder), QMailFolderId(4));
-    account.setStandardFolder(QMailFolder::InboxFolder, QMailFolderId());
-    QVERIFY(!account.standardFolder(QMailFolder::InboxFolder).isValid());
-
     QTest::ignoreMessage(QtWarningMsg, "void QMailAccount::setStandardFolder(QMailFolder::StandardFolder, "
                                        "const QMailFolderId&) Cannot set the outbox folder of an account");
     account.setStandardFolder(QMailFolder::OutboxFolder, QMailFolderId(1));
@@ -416,12 +398,6 @@ void TestQmfStore::accountStandardFoldersAndCustomFields()
     QVERIFY(account.customField("pushEnabled").isNull());
     account.setCustomField("pushEnabled", "");
     QVERIFY(!account.customField("pushEnabled").isNull());
-
-    account.setStatus(QMailAccount::Enabled | QMailAccount::CanRetrieve);
-    account.setStatus(QMailAccount::CanRetrieve, false);
-    QCOMPARE(account.status(), QMailAccount::Enabled);
-    QCOMPARE(QMailAccount::CanSearchOnServer, quint64(0x8000));
-    QCOMPARE(QMailFolder::Favourite, quint64(0x10000));
 }
 
 void TestQmfStore::accountConfigurationServices()
@@ -431,13 +407,7 @@ void TestQmfStore::accountConfigurationServices()
     QVERIFY(config.addServiceConfiguration("imap4"));
     QVERIFY(!config.addServiceConfiguration("smtp"));
     QCOMPARE(config.services(), (QStringList{"imap4", "smtp"}));
-
-    QMailAccountConfiguration::ServiceConfiguration &smtp = config.serviceConfiguration("smtp");
-    QVERIFY(smtp.value("server").isNull());
-    smtp.setValue("server", "mail.example.org");
-    const QMailAccountConfiguration &constConfig = config;
-    QCOMPARE(constConfig.serviceConfiguration("smtp").value("server"), QStringLiteral("mail.example.org"));
-    QCOMPARE(constConfig.serviceConfiguration("smtp").service(), QStringLiteral("smtp"));
+    QVERIFY(config.serviceConfiguration("smtp").value("server").isNull());
 }
 
 void TestQmfStore::ipcConnectionState()

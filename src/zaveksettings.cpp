@@ -255,7 +255,16 @@ void ZavekSettings::onStoreChanged(const QString &file)
 {
     Q_UNUSED(file)
     addWatcher();
-    if (QFile::exists(settingsStore->fileName())) {
+    const QString path = settingsStore->fileName();
+    if (QFile::exists(path)) {
+        // A file we cannot read says nothing about the options, and re-reading it would make
+        // the store drop what it holds: keep the values known so far.
+        if (!QFileInfo(path).isReadable()) {
+            qWarning().noquote() << "ZavekSettings: the settings file" << path
+                                 << "cannot be accessed and was not fully read";
+            Q_EMIT settingsChanged(Flags());
+            return;
+        }
         settingsStore->sync();
         warnIfStoreFailed("read");
     }

@@ -569,11 +569,11 @@ Request TestManagerSoak::randomRequest(QRandomGenerator &random, Kind kind, std:
         break;
     }
     case Messages: {
-        const auto spec = pick(2) ? QMailRetrievalAction::Content : QMailRetrievalAction::MetaData;
-        request.key = base + idText(ids) + QLatin1Char(';') + QString::number(int(spec));
+        const auto detail = pick(2) ? QMailRetrievalAction::Content : QMailRetrievalAction::MetaData;
+        request.key = base + idText(ids) + QLatin1Char(';') + QString::number(int(detail));
         request.cacheIds = ids;
         request.infoId = ids.first();
-        issue = [=] { return manager->retrieveMessages(ids, spec); };
+        issue = [=] { return manager->retrieveMessages(ids, detail); };
         break;
     }
     case MessageRange:

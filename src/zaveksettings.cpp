@@ -254,8 +254,15 @@ void ZavekSettings::setNotify(bool notify)
 void ZavekSettings::onStoreChanged(const QString &file)
 {
     Q_UNUSED(file)
-    addWatcher();
     const QString path = settingsStore->fileName();
+    // A file replaced by rename or deleted can stay listed while the watch still sits on the
+    // old, unlinked file, which then never reports again: watch the path afresh, before the
+    // file is read, so that no change falls between the read and the new watch. A file we
+    // cannot read cannot be watched anew; the old watch is the only one we can have then.
+    const QFileInfo info(path);
+    if (storeWatcher && (!info.exists() || info.isReadable()))
+        storeWatcher->removePath(path);
+    addWatcher();
     if (QFile::exists(path)) {
         // A file we cannot read says nothing about the options, and re-reading it would make
         // the store drop what it holds: keep the values known so far.

@@ -184,6 +184,13 @@ void TestFaults::deletedSettingsFileIsRecreatedAndKeepsTheOptions()
     QTRY_VERIFY(QFile::exists(path));
     QCOMPARE(settings->sortKey(), 4);
 
+    // The new file is watched: another program replacing it by rename is noticed.
+    QSaveFile replacement(path);
+    QVERIFY(replacement.open(QIODevice::WriteOnly));
+    replacement.write("[General]\nsortKey=9\n");
+    QVERIFY(replacement.commit());
+    QTRY_COMPARE(settings->sortKey(), 9);
+
     // What this process sets afterwards reaches the new file.
     settings->setSortKey(6, true);
     ZavekSettings::resetInstanceForTesting(false);

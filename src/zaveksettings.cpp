@@ -188,7 +188,14 @@ ZavekSettings::Flags ZavekSettings::loadFromStore(const QString &key)
         if (pendingWrites.contains(name))
             continue;
         Setting &setting = settings[name];
-        const QVariant stored = settingsStore->value(name, setting.defaultValue);
+        QVariant stored = settingsStore->value(name, setting.defaultValue);
+        if (!stored.isValid()) {
+            // An entry without a usable value (such as "@Invalid()") counts as absent: kept as
+            // it is, it would differ from itself at every reload and announce a change each time.
+            qWarning().noquote() << "ZavekSettings: the settings file holds no usable value for" << name
+                                 << "- the default is used";
+            stored = setting.defaultValue;
+        }
         if (!setting.value.isValid() || setting.value != stored) {
             setting.value = stored;
             changed |= setting.flag;

@@ -123,6 +123,7 @@ private Q_SLOTS:
     void reloadKeepsChangesNotYetWritten();
     void unreadableOrGarbageFileGivesDefaults_data();
     void unreadableOrGarbageFileGivesDefaults();
+    void entryWithoutValueCountsAsAbsent();
     void unwritableDirectoryKeepsValuesInMemory();
     void aboutToQuitDropsTheWatcher();
     void destructionWritesPendingValues();
@@ -398,6 +399,18 @@ void TestSettings::unreadableOrGarbageFileGivesDefaults()
         // A malformed file is written over with what could be made of it, and our change.
         QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("8"));
     }
+}
+
+void TestSettings::entryWithoutValueCountsAsAbsent()
+{
+    writeFile("[General]\nuseConnectivityManager=@Invalid()\nsortKey=3\n");
+    WarningCollector warnings;
+    ZavekSettings *settings = create();
+    QVERIFY(settings->useConnectivityManager());
+    QCOMPARE(settings->sortKey(), 3);
+    // Reloading an unchanged file announces nothing.
+    QCOMPARE(settings->loadFromStore(QString()), ZavekSettings::Flags());
+    QVERIFY(warnings.count(QRegularExpression(QStringLiteral("holds no usable value for useConnectivityManager"))) >= 1);
 }
 
 void TestSettings::unwritableDirectoryKeepsValuesInMemory()

@@ -153,6 +153,34 @@ void BM_ScanOnly(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * f.html.size() * qint64(sizeof(QChar)));
 }
 
+// The scan split once more: the automaton's construction alone, and the search with an
+// automaton built beforehand.
+QStringList benchmarkIds()
+{
+    QStringList ids;
+    for (int i = 0; i < partCount; ++i)
+        ids.append(contentIdOf(i));
+    return ids;
+}
+
+void BM_ScanBuildOnly(benchmark::State &state)
+{
+    const QStringList ids = benchmarkIds();
+    for (auto _ : state) {
+        ZavekUtils::Internal::ContentIdScanner scanner(ids);
+        benchmark::DoNotOptimize(scanner);
+    }
+}
+
+void BM_ScanSearchOnly(benchmark::State &state)
+{
+    const Fixture &f = fixture();
+    const ZavekUtils::Internal::ContentIdScanner scanner(benchmarkIds());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(scanner.occurrences(f.html));
+    state.SetBytesProcessed(state.iterations() * f.html.size() * qint64(sizeof(QChar)));
+}
+
 } // namespace
 
 BENCHMARK(BM_MissingResources_PerPartSearch)->Unit(benchmark::kMillisecond);
@@ -160,6 +188,8 @@ BENCHMARK(BM_MissingResources)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Resources)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WalkOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScanOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanBuildOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScanSearchOnly)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

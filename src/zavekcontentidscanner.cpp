@@ -11,7 +11,19 @@ namespace {
 // Dense transition entries allowed per scanner (4 bytes each). The shallow states,
 // where the automaton spends nearly all its time on real text, fit easily; very large or
 // exotic id sets keep their deeper states sparse instead of taking megabytes.
-const int denseEntryBudget = 1 << 15;
+const int denseEntryBudget = 1 << 12;
+
+// Longer windows allow longer jumps, but every id contributes all its blocks up to the
+// window; 32 keeps that cheap while jumps stay long on real content IDs.
+const int maxWindow = 32;
+const int shiftTableBits = 12;
+
+// Hash of the block of blockLength (1 or 2) code units that ends just before blockEnd.
+inline int blockHash(const ushort *blockEnd, int blockLength)
+{
+    const quint32 key = blockLength == 2 ? (quint32(blockEnd[-2]) << 16 | blockEnd[-1]) : blockEnd[-1];
+    return int((key * 2654435761u) >> (32 - shiftTableBits));
+}
 
 } // namespace
 
@@ -42,6 +54,7 @@ ContentIdScanner::ContentIdScanner(const QStringList &ids)
 
     buildTrie(ids);
     buildLinks();
+    buildShiftTable(ids);
 }
 
 int ContentIdScanner::symbolOf(ushort unit) const
@@ -57,8 +70,6 @@ int ContentIdScanner::symbolOf(ushort unit) const
 
 void ContentIdScanner::buildTrie(const QStringList &ids)
 {
-    // Insert the ids in sorted order: each shares its path with the previous one up to
-    // their common prefix, and siblings appear in ascending symbol order.
     QVector<int> order;
     for (int i = 0; i < ids.size(); ++i) {
         if (!ids.at(i).isEmpty()) // an empty id would "occur" everywhere; it never counts
@@ -66,78 +77,74 @@ void ContentIdScanner::buildTrie(const QStringList &ids)
     }
     std::sort(order.begin(), order.end(), [&ids](int a, int b) { return ids.at(a) < ids.at(b); });
 
-    // Plain std::vector here: the build touches every character of every id, and
-    // QVector's detach checks were a large part of its cost.
-    std::vector<int> parent{-1};
-    std::vector<int> symbol{0};
-    std::vector<int> endOf(ids.size(), -1);
-    std::vector<int> path{0}; // states along the previous id
-    const QString *previous = nullptr;
-    for (const int index : qAsConst(order)) {
-        const QString &id = ids.at(index);
-        int common = 0;
-        if (previous) {
-            const int limit = qMin(previous->size(), id.size());
-            while (common < limit && previous->at(common) == id.at(common))
+    // In sorted order, an id shares a trie state at some depth with an earlier id exactly
+    // when it shares that many leading units with the id just before it. Building one
+    // depth at a time, in sorted order, then numbers the states breadth first with the
+    // children of each state consecutive and in ascending symbol order.
+    const int sortedCount = order.size();
+    std::vector<int> sharedWithPrevious(sortedCount, 0);
+    int stateCount = 1;
+    for (int k = 0; k < sortedCount; ++k) {
+        const QString &id = ids.at(order.at(k));
+        if (k > 0) {
+            const QString &previous = ids.at(order.at(k - 1));
+            const int limit = qMin(previous.size(), id.size());
+            int common = 0;
+            while (common < limit && previous.at(common) == id.at(common))
                 ++common;
+            sharedWithPrevious[k] = common;
         }
-        path.resize(common + 1);
-        for (int k = common; k < id.size(); ++k) {
-            parent.push_back(path.back());
-            symbol.push_back(symbolOf(id.at(k).unicode()));
-            path.push_back(int(parent.size()) - 1);
-        }
-        endOf[index] = path.back();
-        previous = &id;
+        stateCount += id.size() - sharedWithPrevious[k];
     }
 
-    // Renumber breadth first; creation order keeps siblings sorted.
-    const int stateCount = int(parent.size());
-    std::vector<int> childStart(stateCount + 1, 0);
-    for (int state = 1; state < stateCount; ++state)
-        ++childStart[parent.at(state) + 1];
-    for (int state = 0; state < stateCount; ++state)
-        childStart[state + 1] += childStart[state];
-    std::vector<int> children(qMax(0, stateCount - 1));
-    std::vector<int> fill = childStart;
-    for (int state = 1; state < stateCount; ++state)
-        children[fill[parent.at(state)]++] = state;
-
-    std::vector<int> renumbered(stateCount, 0);
-    std::vector<int> queue{0};
-    queue.reserve(stateCount);
-    m_firstChild.fill(0, stateCount);
-    m_childCount.fill(0, stateCount);
+    // Plain arrays here: the build touches every character of every id, and QVector's
+    // detach checks were a large part of its cost.
     m_symbol.fill(0, stateCount);
-    int *firstChild = m_firstChild.data();
-    int *childCount = m_childCount.data();
+    m_firstChild.fill(0, stateCount + 1); // child counts first, made into offsets below
     int *edgeSymbol = m_symbol.data();
-    for (int next = 0; next < int(queue.size()); ++next) {
-        const int old = queue[next];
-        firstChild[next] = int(queue.size());
-        childCount[next] = childStart[old + 1] - childStart[old];
-        for (int c = childStart[old]; c < childStart[old + 1]; ++c) {
-            const int child = children[c];
-            renumbered[child] = int(queue.size());
-            edgeSymbol[queue.size()] = symbol[child];
-            queue.push_back(child);
+    int *firstChild = m_firstChild.data();
+    std::vector<int> endState(ids.size(), 0);
+    std::vector<int> state(sortedCount, 0); // per sorted id: its state at the current depth
+    std::vector<int> active(sortedCount); // sorted ids at least as long as the depth
+    for (int k = 0; k < sortedCount; ++k)
+        active[k] = k;
+    int next = 1;
+    for (int depth = 1; !active.empty(); ++depth) {
+        int kept = 0;
+        for (const int k : active) {
+            const QString &id = ids.at(order.at(k));
+            if (sharedWithPrevious[k] >= depth) {
+                state[k] = state[k - 1]; // the previous id is as long, so already here
+            } else {
+                ++firstChild[state[k] + 1];
+                edgeSymbol[next] = symbolOf(id.at(depth - 1).unicode());
+                state[k] = next++;
+            }
+            if (id.size() > depth)
+                active[kept++] = k;
+            else
+                endState[order.at(k)] = state[k];
         }
+        active.resize(kept);
     }
+    firstChild[0] = 1;
+    for (int s = 0; s < stateCount; ++s)
+        firstChild[s + 1] += firstChild[s];
 
     m_firstIdEnding.fill(0, stateCount + 1);
     for (const int index : qAsConst(order))
-        ++m_firstIdEnding[renumbered.at(endOf.at(index)) + 1];
-    for (int state = 0; state < stateCount; ++state)
-        m_firstIdEnding[state + 1] += m_firstIdEnding[state];
+        ++m_firstIdEnding[endState[index] + 1];
+    for (int s = 0; s < stateCount; ++s)
+        m_firstIdEnding[s + 1] += m_firstIdEnding[s];
     m_idsEnding.resize(order.size());
     QVector<int> idFill = m_firstIdEnding;
     for (const int index : qAsConst(order))
-        m_idsEnding[idFill[renumbered.at(endOf.at(index))]++] = index;
+        m_idsEnding[idFill[endState[index]]++] = index;
 }
 
 void ContentIdScanner::buildLinks()
 {
-    const int stateCount = m_firstChild.size();
+    const int stateCount = m_symbol.size();
     m_denseStates = qBound(1, denseEntryBudget / m_symbolCount, stateCount);
     m_dense.fill(0, m_denseStates * m_symbolCount);
     m_failure.fill(0, stateCount);
@@ -148,7 +155,7 @@ void ContentIdScanner::buildLinks()
     // falls back on is complete before the state itself is.
     for (int state = 0; state < stateCount; ++state) {
         const int first = m_firstChild.at(state);
-        const int last = first + m_childCount.at(state);
+        const int last = m_firstChild.at(state + 1);
         if (state < m_denseStates) {
             int *row = m_dense.data() + state * m_symbolCount;
             if (state != 0) {
@@ -176,10 +183,31 @@ void ContentIdScanner::buildLinks()
         *entry = plain ? *entry * m_symbolCount : -(*entry + 1);
     }
     m_encoded = true;
+}
 
-    m_startsId.fill(false, 256);
-    for (int unit = 0; unit < 256; ++unit)
-        m_startsId[unit] = m_latinSymbols.at(unit) != 0 && m_dense.at(m_latinSymbols.at(unit)) != 0;
+void ContentIdScanner::buildShiftTable(const QStringList &ids)
+{
+    int shortest = maxWindow;
+    for (const QString &id : ids) {
+        if (!id.isEmpty())
+            shortest = qMin(shortest, id.size());
+    }
+    m_window = shortest;
+    m_blockLength = qMin(2, m_window);
+    // A block seen nowhere in the ids' first m_window units lets the window move past it.
+    m_shift.fill(quint8(m_window - m_blockLength + 1), 1 << shiftTableBits);
+    quint8 *shift = m_shift.data();
+    const QString *previous = nullptr;
+    for (const QString &id : ids) {
+        if (id.isEmpty() || (previous && QStringView(*previous).left(m_window) == QStringView(id).left(m_window)))
+            continue;
+        const ushort *units = id.utf16();
+        for (int end = m_blockLength; end <= m_window; ++end) {
+            quint8 &entry = shift[blockHash(units + end, m_blockLength)];
+            entry = qMin(entry, quint8(m_window - end));
+        }
+        previous = &id;
+    }
 }
 
 int ContentIdScanner::step(int state, int symbol) const
@@ -192,7 +220,7 @@ int ContentIdScanner::step(int state, int symbol) const
             return entry >= 0 ? entry / m_symbolCount : -entry - 1;
         }
         const auto first = m_symbol.cbegin() + m_firstChild.at(state);
-        const auto last = first + m_childCount.at(state);
+        const auto last = m_symbol.cbegin() + m_firstChild.at(state + 1);
         const auto it = std::lower_bound(first, last, symbol);
         if (it != last && *it == symbol)
             return int(it - m_symbol.cbegin());
@@ -203,7 +231,7 @@ int ContentIdScanner::step(int state, int symbol) const
 QVector<bool> ContentIdScanner::occurrences(const QString &text) const
 {
     QVector<bool> found(m_idCount, false);
-    const int stateCount = m_firstChild.size();
+    const int stateCount = m_symbol.size();
     if (stateCount <= 1)
         return found;
 
@@ -221,13 +249,20 @@ QVector<bool> ContentIdScanner::occurrences(const QString &text) const
     bool inDenseRow = true;
     const ushort *unit = text.utf16();
     const ushort *end = unit + text.size();
-    const bool *startsId = m_startsId.constData();
+    const quint8 *shift = m_shift.constData();
+    const int window = m_window;
+    const int blockLength = m_blockLength;
     for (; unit != end; ++unit) {
         if (offset == 0 && inDenseRow) {
-            // At the start: skip what cannot begin an id without touching the automaton.
-            while (*unit < 256 && !startsId[*unit]) {
-                if (++unit == end)
+            // At the start nothing is under way, so no match can begin before here: jump
+            // the window along until an id could start at its first position.
+            for (;;) {
+                if (end - unit < window)
                     return found;
+                const int distance = shift[blockHash(unit + window, blockLength)];
+                if (distance == 0)
+                    break;
+                unit += distance;
             }
         }
         const int symbol = (*unit < 256) ? latin[*unit] : symbolOf(*unit);

@@ -34,6 +34,39 @@ void cancelAction(QMailServiceAction *action)
                    << "Cannot cancel service action: not Pending or InProgress";
 }
 
+// An operation's cache entries usually hold just its serial; those share one list, built
+// on first use, instead of allocating one each.
+template <typename Cache, typename Key>
+void addToCache(Cache &cache, const Key &key, uint serial, QList<uint> &justSerial)
+{
+    QList<uint> &serials = cache[key];
+    if (!serials.isEmpty()) {
+        serials.append(serial);
+        return;
+    }
+    if (justSerial.isEmpty())
+        justSerial.append(serial);
+    serials = justSerial;
+}
+
+template <typename Cache, typename Key>
+void removeFromCache(Cache &cache, const Key &key, uint serial)
+{
+    const auto entry = cache.find(key);
+    if (entry == cache.end())
+        return;
+    QList<uint> &serials = entry.value();
+    // By key: erase() would search the following node of a table that may be emptying. A
+    // list of just this serial goes whole; removing from it would copy a shared list first.
+    if (serials.size() == 1 && serials.at(0) == serial) {
+        cache.remove(key);
+        return;
+    }
+    serials.removeOne(serial);
+    if (serials.isEmpty())
+        cache.remove(key);
+}
+
 } // namespace
 
 // ---- Action ----
@@ -180,23 +213,10 @@ void ZavekServiceActionManager::removeFromCaches(Action *action)
     // visited, exactly as they were stored; operations usually end in the order they were
     // queued, so their serials sit near the heads of the lists.
     const uint serial = action->_serial;
-    for (const QMailMessageId &id : qAsConst(action->_cachedIds)) {
-        const auto entry = messageIdCache.find(id);
-        if (entry == messageIdCache.end())
-            continue;
-        entry.value().removeOne(serial);
-        // By key: erase() would search the following node of a table that may be emptying.
-        if (entry.value().isEmpty())
-            messageIdCache.remove(id);
-    }
-    for (const QString &key : qAsConst(action->_cachedLocations)) {
-        const auto entry = partLocationCache.find(key);
-        if (entry == partLocationCache.end())
-            continue;
-        entry.value().removeOne(serial);
-        if (entry.value().isEmpty())
-            partLocationCache.remove(key);
-    }
+    for (const QMailMessageId &id : qAsConst(action->_cachedIds))
+        removeFromCache(messageIdCache, id, serial);
+    for (const QString &key : qAsConst(action->_cachedLocations))
+        removeFromCache(partLocationCache, key, serial);
     action->_cachedIds.clear();
     action->_cachedLocations.clear();
 }
@@ -207,6 +227,24 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *act
                                                                      const QMailMessagePartContainer::Location &partLocation,
                                                                      const QMailMessageIdList &ids,
                                                                      const QString &partLocationKey)
+{
+    return enqueueFor(actionPointer, partLocation, ids, partLocationKey);
+}
+
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *actionPointer,
+                                                                     const QMailMessagePartContainer::Location &partLocation,
+                                                                     const QMailMessageId &id,
+                                                                     const QString &partLocationKey)
+{
+    const QMailMessageId ids[] = {id};
+    return enqueueFor(actionPointer, partLocation, ids, partLocationKey);
+}
+
+template <typename IdRange>
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(Action *actionPointer,
+                                                                        const QMailMessagePartContainer::Location &partLocation,
+                                                                        const IdRange &ids,
+                                                                        const QString &partLocationKey)
 {
     Q_ASSERT_X(actionPointer, "enqueue", "actionPointer");
     if (!actionPointer)
@@ -244,13 +282,14 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *act
     }
 
     const Serial serial = action->_serial;
+    QList<uint> justSerial;
     for (const QMailMessageId &id : ids) {
-        messageIdCache[id].append(serial);
+        addToCache(messageIdCache, id, serial, justSerial);
         action->_cachedIds.append(id);
     }
     if (partLocation.isValid(true)) {
         const QString key = partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey;
-        partLocationCache[key].append(serial);
+        addToCache(partLocationCache, key, serial, justSerial);
         action->_cachedLocations.append(key);
     }
 
@@ -408,8 +447,11 @@ void ZavekServiceActionManager::cancelOperation(const Serial &serial)
 
 void ZavekServiceActionManager::reportCancelled(Serial serial)
 {
-    QMailServiceAction::Status status;
-    status.errorCode = QMailServiceAction::Status::ErrCancel;
+    static const QMailServiceAction::Status status = [] {
+        QMailServiceAction::Status cancelled;
+        cancelled.errorCode = QMailServiceAction::Status::ErrCancel;
+        return cancelled;
+    }();
     emit statusChanged(serial, status);
     emit activityChanged(serial, QMailServiceAction::Failed, status);
 }
@@ -424,7 +466,7 @@ void ZavekServiceActionManager::dequeue(ActionPointer action)
 void ZavekServiceActionManager::stop()
 {
     while (!queue->isEmpty())
-        dequeue(queue->first());
+        cancelOperation(queue->firstSerial());
     if (!current.isNull())
         dequeue(current);
 }

@@ -194,6 +194,12 @@ private:
     // partLocationKey, when given, is partLocation.toString(true) computed by the caller.
     Serial enqueue(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
                    const QMailMessageIdList &ids, const QString &partLocationKey = QString());
+    // For an operation on one message: spares building a list.
+    Serial enqueue(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
+                   const QMailMessageId &id, const QString &partLocationKey = QString());
+    template <typename IdRange>
+    Serial enqueueFor(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
+                      const IdRange &ids, const QString &partLocationKey);
     ActionPointer getNext();
     bool executeCurrent();
     void dequeue(ActionPointer action);

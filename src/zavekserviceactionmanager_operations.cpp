@@ -8,6 +8,7 @@
 #include <qmailstore.h>
 
 #include <QAtomicInteger>
+#include <QStringBuilder>
 
 namespace {
 
@@ -304,7 +305,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageRang
     };
 
     return enqueue(new RetrieveMessageRange(retrievalAction, id, minimum), QMailMessagePartContainer::Location(QString()),
-                   QMailMessageIdList() << id);
+                   id);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart(
@@ -318,7 +319,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
             : Action(action, High, true), partLocation(partLocation)
         {
             // Same text as the format below would give; built once, the key is shared.
-            _description = QLatin1String("retrieve-message-part:part-location=") + key;
+            _description = QLatin1String("retrieve-message-part:part-location=") % key;
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
         QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }
@@ -343,7 +344,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
     const QString key = partLocation.toString(true);
     auto *operation = new RetrieveMessagePart(retrievalAction, partLocation, key);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
-    return enqueue(operation, partLocation, QMailMessageIdList() << partLocation.containingMessageId(), key);
+    return enqueue(operation, partLocation, partLocation.containingMessageId(), key);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePartRange(
@@ -380,7 +381,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
 
     auto *operation = new RetrieveMessagePartRange(retrievalAction, partLocation, minimum);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePartRange", "partLocation.isValid()");
-    return enqueue(operation, partLocation, QMailMessageIdList() << partLocation.containingMessageId());
+    return enqueue(operation, partLocation, partLocation.containingMessageId());
 }
 
 // ---- message level: store changes ----

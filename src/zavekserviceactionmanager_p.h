@@ -16,6 +16,27 @@ namespace ZavekServiceActionManagerPrivate {
 
 typedef QSharedPointer<ZavekServiceActionManager::Action> ActionPointer;
 
+// The manager's tables grow by doubling but are not shrunk step by step while they drain
+// (each shrink rebuilds the whole table); they are released once empty. reserved is the
+// size a table was last reserved for.
+template <typename Hash>
+void reserveAhead(Hash &table, int &reserved)
+{
+    if (table.size() < reserved)
+        return;
+    reserved = qMax(64, 2 * table.size());
+    table.reserve(reserved);
+}
+
+template <typename Hash>
+void releaseIfEmpty(Hash &table, int &reserved)
+{
+    if (reserved == 0 || !table.isEmpty())
+        return;
+    table = Hash();
+    reserved = 0;
+}
+
 // The manager's queue, indexed so that appending, merging, cancelling and taking the next
 // operation cost the same whatever its length. Queue order is arrival order, except that a
 // prepended operation goes to the head. takeNext() returns the most urgent operation,
@@ -31,8 +52,8 @@ public:
 
     // Removes and returns the most urgent operation; null when empty.
     ActionPointer takeNext();
-    // The operation at the head of the queue order; null when empty.
-    ActionPointer first() const;
+    // Serial of the operation at the head of the queue order; 0 when empty.
+    uint firstSerial() const;
     // Removes the operation with this serial; null when none is queued.
     ActionPointer take(uint serial);
     ActionPointer find(uint serial) const;
@@ -66,7 +87,9 @@ private:
     typedef QVarLengthArray<ActionPointer, 1> EqualActions;
 
     void insert(const ActionPointer &action, qint64 order, bool atHead);
+    // Null when no operation with this serial is queued.
     ActionPointer remove(uint serial);
+    const ZavekServiceActionManager::Action *head() const;
 
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
@@ -75,6 +98,8 @@ private:
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;
     qint64 m_tailOrder = 0;
+    int m_positionsReserved = 0;
+    int m_descriptionsReserved = 0;
 };
 
 } // namespace ZavekServiceActionManagerPrivate

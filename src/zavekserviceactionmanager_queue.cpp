@@ -16,8 +16,15 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
 {
     Q_ASSERT(!action.isNull());
     Q_ASSERT(!m_positions.contains(action->_serial));
-    if (action.isNull() || m_positions.contains(action->_serial))
+    if (action.isNull())
         return;
+    reserveAhead(m_positions, m_positionsReserved);
+    reserveAhead(m_byDescription, m_descriptionsReserved);
+    // One lookup in what may be a large table: the slot is claimed and checked at once.
+    ActionPointer &position = m_positions[action->_serial];
+    if (!position.isNull())
+        return;
+    position = action;
 
     // Appends carry the largest order and prepends the smallest, so every lane and every
     // description list stays sorted by queue order.
@@ -34,7 +41,6 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
         (lane.tail ? lane.tail->_queueNext : lane.head) = entry;
         lane.tail = entry;
     }
-    m_positions.insert(action->_serial, action);
     action->_queueOrder = order;
 
     EqualActions &equal = m_byDescription[action->description()];
@@ -52,6 +58,8 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
 ActionPointer ActionQueue::remove(uint serial)
 {
     const ActionPointer action = m_positions.take(serial);
+    if (action.isNull())
+        return action;
     ZavekServiceActionManager::Action *entry = action.data();
     const auto lane = m_lanes.find(entry->_priority);
     Q_ASSERT(lane != m_lanes.end());
@@ -75,6 +83,8 @@ ActionPointer ActionQueue::remove(uint serial)
     }
     if (action->_mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange)
         m_storeChanges.remove(action->_queueOrder);
+    releaseIfEmpty(m_positions, m_positionsReserved);
+    releaseIfEmpty(m_byDescription, m_descriptionsReserved);
     return action;
 }
 
@@ -86,20 +96,24 @@ ActionPointer ActionQueue::takeNext()
     return remove(m_lanes.rbegin()->second.head->_serial);
 }
 
-ActionPointer ActionQueue::first() const
+const ZavekServiceActionManager::Action *ActionQueue::head() const
 {
     const ZavekServiceActionManager::Action *head = nullptr;
     for (const auto &lane : m_lanes) {
         if (!head || lane.second.head->_queueOrder < head->_queueOrder)
             head = lane.second.head;
     }
-    return head ? m_positions.value(head->_serial) : ActionPointer();
+    return head;
+}
+
+uint ActionQueue::firstSerial() const
+{
+    const ZavekServiceActionManager::Action *entry = head();
+    return entry ? entry->_serial : 0;
 }
 
 ActionPointer ActionQueue::take(uint serial)
 {
-    if (!m_positions.contains(serial))
-        return ActionPointer();
     return remove(serial);
 }
 

@@ -33,7 +33,7 @@ ContentIdScanner::ContentIdScanner(const QStringList &ids)
 {
     // Symbols in ascending code-unit order, so that sorting the ids as strings sorts
     // them by symbols too.
-    QVector<bool> latinUsed(256, false);
+    bool latinUsed[256] = {};
     QVector<ushort> wideUnits;
     for (const QString &id : ids) {
         for (const QChar c : id) {
@@ -46,7 +46,7 @@ ContentIdScanner::ContentIdScanner(const QStringList &ids)
     std::sort(wideUnits.begin(), wideUnits.end());
     wideUnits.erase(std::unique(wideUnits.begin(), wideUnits.end()), wideUnits.end());
     for (int unit = 0; unit < 256; ++unit) {
-        if (latinUsed.at(unit))
+        if (latinUsed[unit])
             m_latinSymbols[unit] = m_symbolCount++;
     }
     for (const ushort unit : qAsConst(wideUnits))
@@ -117,7 +117,8 @@ void ContentIdScanner::buildTrie(const QStringList &ids)
                 state[k] = state[k - 1]; // the previous id is as long, so already here
             } else {
                 ++firstChild[state[k] + 1];
-                edgeSymbol[next] = symbolOf(id.at(depth - 1).unicode());
+                const ushort unit = id.at(depth - 1).unicode();
+                edgeSymbol[next] = unit < 256 ? m_latinSymbols.at(unit) : symbolOf(unit);
                 state[k] = next++;
             }
             if (id.size() > depth)

@@ -1,5 +1,7 @@
 #include "qmailaddress.h"
 
+#include "qmailmessage.h"
+
 #include <QSharedData>
 
 class QMailAddressPrivate : public QSharedData
@@ -205,39 +207,9 @@ QList<QMailAddress> QMailAddress::fromStringList(const QStringList &list)
 
 QString QMailAddress::removeComments(const QString &input)
 {
-    QString result;
-    result.reserve(input.size());
-    int depth = 0;
-    bool quoted = false;
-    bool escaped = false;
-    for (const QChar c : input) {
-        if (escaped) {
-            escaped = false;
-            if (depth == 0)
-                result.append(c);
-            continue;
-        }
-        if (c == QLatin1Char('\\')) {
-            escaped = true;
-            if (depth == 0)
-                result.append(c);
-            continue;
-        }
-        if (!quoted && c == QLatin1Char('(')) {
-            ++depth;
-            continue;
-        }
-        if (!quoted && c == QLatin1Char(')') && depth > 0) {
-            --depth;
-            continue;
-        }
-        if (depth == 0) {
-            if (c == QLatin1Char('"'))
-                quoted = !quoted;
-            result.append(c);
-        }
-    }
-    return result;
+    // Comment and quote delimiters are ASCII, so the byte-wise scan of the header field
+    // code serves UTF-8 text unchanged.
+    return QString::fromUtf8(QMailMessageHeaderField::removeComments(input.toUtf8()));
 }
 
 QString QMailAddress::removeWhitespace(const QString &input)

@@ -12,6 +12,8 @@
 #include <QDebug>
 #include <QTimer>
 
+#include <utility>
+
 using namespace ZavekServiceActionManagerPrivate;
 
 namespace {
@@ -171,7 +173,7 @@ const ZavekServiceActionManager::OperationInfo *ZavekServiceActionManager::opera
 const QList<uint> &ZavekServiceActionManager::operations(const QMailMessagePartContainer::Location &location) const
 {
     static const QList<uint> NULL_OPLIST;
-    const auto found = partLocationCache.constFind(location.toString(true));
+    const auto found = partLocationCache.constFind(HashedText(location.toString(true)));
     return found == partLocationCache.constEnd() ? NULL_OPLIST : found.value();
 }
 
@@ -181,17 +183,19 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     if (action.isNull())
         return ActionPointer();
 
-    const QString description = action->description();
+    if (action->_mergePolicy == Action::MergeNever)
+        return ActionPointer();
+    const HashedText description = descriptionKey(*action);
     switch (action->_mergePolicy) {
     case Action::MergeNever:
         return ActionPointer();
     case Action::MergeAlways:
-        if (!current.isNull() && current->description() == description)
+        if (!current.isNull() && current->description() == description.text)
             return current;
         return queue->findEqual(description, [](const ActionPointer &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
-        if (!current.isNull() && !current->_started && current->description() == description)
+        if (!current.isNull() && !current->_started && current->description() == description.text)
             return current;
         return queue->findEqual(description, [](const ActionPointer &candidate) { return !candidate->_started; });
     case Action::MergeIfLastStoreChange: {
@@ -199,7 +203,7 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
         ActionPointer last = queue->lastStoreChange();
         if (last.isNull() && !current.isNull() && current->_mergePolicy == Action::MergeIfLastStoreChange)
             last = current;
-        if (!last.isNull() && last->description() == description)
+        if (!last.isNull() && last->description() == description.text)
             return last;
         return ActionPointer();
     }
@@ -215,7 +219,7 @@ void ZavekServiceActionManager::removeFromCaches(Action *action)
     const uint serial = action->_serial;
     for (const QMailMessageId &id : qAsConst(action->_cachedIds))
         removeFromCache(messageIdCache, id, serial);
-    for (const QString &key : qAsConst(action->_cachedLocations))
+    for (const HashedText &key : qAsConst(action->_cachedLocations))
         removeFromCache(partLocationCache, key, serial);
     action->_cachedIds.clear();
     action->_cachedLocations.clear();
@@ -223,33 +227,32 @@ void ZavekServiceActionManager::removeFromCaches(Action *action)
 
 // ---- queue and scheduler ----
 
-ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *actionPointer,
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(ActionPointer action,
                                                                      const QMailMessagePartContainer::Location &partLocation,
                                                                      const QMailMessageIdList &ids,
                                                                      const QString &partLocationKey)
 {
-    return enqueueFor(actionPointer, partLocation, ids, partLocationKey);
+    return enqueueFor(std::move(action), partLocation, ids, partLocationKey);
 }
 
-ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(Action *actionPointer,
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(ActionPointer action,
                                                                      const QMailMessagePartContainer::Location &partLocation,
                                                                      const QMailMessageId &id,
                                                                      const QString &partLocationKey)
 {
     const QMailMessageId ids[] = {id};
-    return enqueueFor(actionPointer, partLocation, ids, partLocationKey);
+    return enqueueFor(std::move(action), partLocation, ids, partLocationKey);
 }
 
 template <typename IdRange>
-ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(Action *actionPointer,
+ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPointer action,
                                                                         const QMailMessagePartContainer::Location &partLocation,
                                                                         const IdRange &ids,
                                                                         const QString &partLocationKey)
 {
-    Q_ASSERT_X(actionPointer, "enqueue", "actionPointer");
-    if (!actionPointer)
+    Q_ASSERT_X(!action.isNull(), "enqueue", "!action.isNull()");
+    if (action.isNull())
         return 0;
-    ActionPointer action(actionPointer);
     const ActionPointer existing = findAction(action);
 
     if (networkSessionIdleTimer->isActive())
@@ -288,7 +291,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(Action *
         action->_cachedIds.append(id);
     }
     if (partLocation.isValid(true)) {
-        const QString key = partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey;
+        const HashedText key(partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey);
         addToCache(partLocationCache, key, serial, justSerial);
         action->_cachedLocations.append(key);
     }

@@ -23,6 +23,20 @@ class ZavekNetworkSession;
 
 namespace ZavekServiceActionManagerPrivate {
 class ActionQueue;
+
+// A text key that carries its hash, so that large tables do not hash it again at every
+// lookup and removal.
+struct HashedText {
+    HashedText() = default;
+    explicit HashedText(const QString &text) : text(text), hash(qHash(text)) {}
+    HashedText(const QString &text, uint hash) : text(text), hash(hash) {}
+    bool operator==(const HashedText &other) const { return hash == other.hash && text == other.text; }
+
+    QString text;
+    uint hash = 0;
+};
+
+inline uint qHash(const HashedText &key, uint seed = 0) { return key.hash ^ seed; }
 }
 
 // Queues the application's mail service requests and runs them one at a time through three
@@ -89,13 +103,16 @@ public:
         bool _preempted = false;       // cancelled to make room; its run's reports are not relayed
         bool _cancelRequested = false; // the service action was already asked to cancel
         int _resetRestarts = 0;        // restarts after internal-state resets in a row
+        // Hash of description(), once worked out.
+        bool _descriptionHashed = false;
+        uint _descriptionHash = 0;
         // Bookkeeping of the manager: position in queue order, and the cache keys under
         // which the serial was entered (exactly as stored, once per entry).
         qint64 _queueOrder = 0;
         Action *_queuePrevious = nullptr;
         Action *_queueNext = nullptr;
         QVarLengthArray<QMailMessageId, 1> _cachedIds;
-        QVarLengthArray<QString, 1> _cachedLocations;
+        QVarLengthArray<ZavekServiceActionManagerPrivate::HashedText, 1> _cachedLocations;
 
     private:
         Q_DISABLE_COPY(Action)
@@ -192,13 +209,13 @@ private:
     typedef QSharedPointer<Action> ActionPointer;
 
     // partLocationKey, when given, is partLocation.toString(true) computed by the caller.
-    Serial enqueue(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
+    Serial enqueue(ActionPointer action, const QMailMessagePartContainer::Location &partLocation,
                    const QMailMessageIdList &ids, const QString &partLocationKey = QString());
     // For an operation on one message: spares building a list.
-    Serial enqueue(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
+    Serial enqueue(ActionPointer action, const QMailMessagePartContainer::Location &partLocation,
                    const QMailMessageId &id, const QString &partLocationKey = QString());
     template <typename IdRange>
-    Serial enqueueFor(Action *actionPointer, const QMailMessagePartContainer::Location &partLocation,
+    Serial enqueueFor(ActionPointer action, const QMailMessagePartContainer::Location &partLocation,
                       const IdRange &ids, const QString &partLocationKey);
     ActionPointer getNext();
     bool executeCurrent();
@@ -224,7 +241,7 @@ private:
     ActionPointer current;
     bool waitingForIpc = false;
     QHash<QMailMessageId, QList<uint> > messageIdCache;
-    QHash<QString, QList<uint> > partLocationCache;
+    QHash<ZavekServiceActionManagerPrivate::HashedText, QList<uint> > partLocationCache;
     ZavekNetworkConfigurationManager *networkConfig = nullptr;
     ZavekNetworkSession *networkSession = nullptr;
     QList<QSharedPointer<QMailActionInfo> > observedActions;

@@ -1,6 +1,7 @@
 // The fourteen request functions. Each wraps its arguments in a local operation class whose
 // description is its identity (equal descriptions are one operation) and whose exec()
 // makes exactly one call on the shared service action.
+// Operations are made with QSharedPointer::create(): object and count in one allocation.
 
 #include "zavekserviceactionmanager.h"
 
@@ -77,7 +78,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::sync(const QMailAcc
         QMailAccountId accountId;
     };
 
-    auto *operation = new Synchronize(retrievalAction, accountId);
+    auto operation = QSharedPointer<Synchronize>::create(retrievalAction, accountId);
     Q_ASSERT_X(operation->accountId.isValid(), "sync", "accountId.isValid()");
     return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
@@ -115,7 +116,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::send(const QMailAcc
         QMailAccountId accountId;
     };
 
-    return enqueue(new TransmitMessages(transmitAction, id), QMailMessagePartContainer::Location(),
+    return enqueue(QSharedPointer<TransmitMessages>::create(transmitAction, id), QMailMessagePartContainer::Location(),
                    QMailMessageIdList());
 }
 
@@ -146,7 +147,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::exportUpdates(const
         QMailAccountId accountId;
     };
 
-    return enqueue(new ExportUpdates(retrievalAction, accountId), QMailMessagePartContainer::Location(),
+    return enqueue(QSharedPointer<ExportUpdates>::create(retrievalAction, accountId), QMailMessagePartContainer::Location(),
                    QMailMessageIdList());
 }
 
@@ -185,7 +186,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveFolderList(
         bool descending;
     };
 
-    auto *operation = new RetrieveFolderList(retrievalAction, accountId, folderId, descending);
+    auto operation = QSharedPointer<RetrieveFolderList>::create(retrievalAction, accountId, folderId, descending);
     Q_ASSERT_X(operation->accountId.isValid(), "retrieveFolderList", "accountId.isValid()");
     return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
@@ -229,7 +230,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageList
         QMailMessageSortKey sort;
     };
 
-    auto *operation = new RetrieveMessageList(retrievalAction, accountId, folderId, minimum, sort);
+    auto operation = QSharedPointer<RetrieveMessageList>::create(retrievalAction, accountId, folderId, minimum, sort);
     Q_ASSERT_X(operation->accountId.isValid(), "retrieveMessageList", "accountId.isValid()");
     return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
@@ -271,7 +272,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessages(
         QMailRetrievalAction::RetrievalSpecification kind;
     };
 
-    return enqueue(new RetrieveMessages(retrievalAction, ids, kind), QMailMessagePartContainer::Location(QString()), ids);
+    return enqueue(QSharedPointer<RetrieveMessages>::create(retrievalAction, ids, kind), QMailMessagePartContainer::Location(QString()), ids);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageRange(const QMailMessageId &id, uint minimum)
@@ -304,7 +305,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageRang
         uint minimum;
     };
 
-    return enqueue(new RetrieveMessageRange(retrievalAction, id, minimum), QMailMessagePartContainer::Location(QString()),
+    return enqueue(QSharedPointer<RetrieveMessageRange>::create(retrievalAction, id, minimum), QMailMessagePartContainer::Location(QString()),
                    id);
 }
 
@@ -342,7 +343,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
     };
 
     const QString key = partLocation.toString(true);
-    auto *operation = new RetrieveMessagePart(retrievalAction, partLocation, key);
+    auto operation = QSharedPointer<RetrieveMessagePart>::create(retrievalAction, partLocation, key);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
     return enqueue(operation, partLocation, partLocation.containingMessageId(), key);
 }
@@ -379,7 +380,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
         uint minimum;
     };
 
-    auto *operation = new RetrieveMessagePartRange(retrievalAction, partLocation, minimum);
+    auto operation = QSharedPointer<RetrieveMessagePartRange>::create(retrievalAction, partLocation, minimum);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePartRange", "partLocation.isValid()");
     return enqueue(operation, partLocation, partLocation.containingMessageId());
 }
@@ -415,7 +416,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::deleteMessages(cons
         QMailMessageIdList ids;
     };
 
-    return enqueue(new DeleteMessages(storageAction, ids), QMailMessagePartContainer::Location(QString()), ids);
+    return enqueue(QSharedPointer<DeleteMessages>::create(storageAction, ids), QMailMessagePartContainer::Location(QString()), ids);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::flagMessages(const QMailMessageIdList &ids,
@@ -453,7 +454,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::flagMessages(const 
         quint64 unsetMask;
     };
 
-    return enqueue(new FlagMessages(storageAction, ids, setMask, unsetMask), QMailMessagePartContainer::Location(QString()),
+    return enqueue(QSharedPointer<FlagMessages>::create(storageAction, ids, setMask, unsetMask), QMailMessagePartContainer::Location(QString()),
                    ids);
 }
 
@@ -496,7 +497,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::moveMessages(const 
         QMailFolderId folderId;
     };
 
-    return enqueue(new MoveMessages(storageAction, ids, folderId), QMailMessagePartContainer::Location(QString()), ids);
+    return enqueue(QSharedPointer<MoveMessages>::create(storageAction, ids, folderId), QMailMessagePartContainer::Location(QString()), ids);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::addMessages(const QMailMessageList &messages)
@@ -534,7 +535,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::addMessages(const Q
         quint64 request;
     };
 
-    return enqueue(new AddMessages(storageAction, messages), QMailMessagePartContainer::Location(), QMailMessageIdList());
+    return enqueue(QSharedPointer<AddMessages>::create(storageAction, messages), QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::updateMessages(const QMailMessageList &messages)
@@ -572,6 +573,6 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::updateMessages(cons
         quint64 request;
     };
 
-    return enqueue(new UpdateMessages(storageAction, messages), QMailMessagePartContainer::Location(),
+    return enqueue(QSharedPointer<UpdateMessages>::create(storageAction, messages), QMailMessagePartContainer::Location(),
                    QMailMessageIdList());
 }

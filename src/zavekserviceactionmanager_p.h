@@ -19,6 +19,16 @@ typedef QSharedPointer<ZavekServiceActionManager::Action> ActionPointer;
 // The manager's tables grow by doubling but are not shrunk step by step while they drain
 // (each shrink rebuilds the whole table); they are released once empty. reserved is the
 // size a table was last reserved for.
+// The description of an operation as a table key; its hash is worked out once.
+inline HashedText descriptionKey(ZavekServiceActionManager::Action &action)
+{
+    if (!action._descriptionHashed) {
+        action._descriptionHash = qHash(action.description());
+        action._descriptionHashed = true;
+    }
+    return HashedText(action.description(), action._descriptionHash);
+}
+
 template <typename Hash>
 void reserveAhead(Hash &table, int &reserved)
 {
@@ -62,7 +72,7 @@ public:
     // The first queued operation with this description, in queue order, that accepted()
     // approves; null when there is none.
     template <typename Predicate>
-    ActionPointer findEqual(const QString &description, Predicate accepted) const
+    ActionPointer findEqual(const HashedText &description, Predicate accepted) const
     {
         const auto equal = m_byDescription.constFind(description);
         if (equal == m_byDescription.constEnd())
@@ -94,7 +104,7 @@ private:
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
     QHash<uint, ActionPointer> m_positions;
-    QHash<QString, EqualActions> m_byDescription;
+    QHash<HashedText, EqualActions> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;
     qint64 m_tailOrder = 0;

@@ -43,7 +43,7 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     }
     action->_queueOrder = order;
 
-    EqualActions &equal = m_byDescription[action->description()];
+    EqualActions &equal = m_byDescription[descriptionKey(*action)];
     if (atHead)
         equal.insert(equal.begin(), action);
     else
@@ -69,7 +69,8 @@ ActionPointer ActionQueue::remove(uint serial)
     if (!lane->second.head)
         m_lanes.erase(lane);
 
-    const auto equal = m_byDescription.find(action->description());
+    const HashedText description = descriptionKey(*entry);
+    const auto equal = m_byDescription.find(description);
     if (equal != m_byDescription.end()) {
         EqualActions &actions = equal.value();
         for (auto it = actions.begin(); it != actions.end(); ++it) {
@@ -79,7 +80,7 @@ ActionPointer ActionQueue::remove(uint serial)
             }
         }
         if (actions.isEmpty())
-            m_byDescription.remove(action->description());
+            m_byDescription.remove(description);
     }
     if (action->_mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange)
         m_storeChanges.remove(action->_queueOrder);

@@ -184,12 +184,14 @@ void TestFaults::deletedSettingsFileIsRecreatedAndKeepsTheOptions()
     QTRY_VERIFY(QFile::exists(path));
     QCOMPARE(settings->sortKey(), 4);
 
-    // The new file is watched: another program replacing it by rename is noticed.
+    // The new file is watched: another program replacing it by rename is noticed. (A size
+    // of its own: the store re-reads a file only when its time stamp or size changed, and
+    // this write may fall within the time stamp of the recreated file.)
     QSaveFile replacement(path);
     QVERIFY(replacement.open(QIODevice::WriteOnly));
-    replacement.write("[General]\nsortKey=9\n");
+    replacement.write("[General]\nsortKey=19\nmessageListOption=false\n");
     QVERIFY(replacement.commit());
-    QTRY_COMPARE(settings->sortKey(), 9);
+    QTRY_COMPARE(settings->sortKey(), 19);
 
     // What this process sets afterwards reaches the new file.
     settings->setSortKey(6, true);

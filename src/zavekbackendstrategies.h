@@ -7,15 +7,31 @@
 #include <QObject>
 #include <qmailserviceaction.h>
 
-// Waits until every one of a set of manager operations has ended (Successful or Failed,
-// a cancelled operation included), then calls complete() once with the status of the
-// operation that ended last, and schedules itself for deletion.
-//
-// Subclass it, implement complete(), and create the subclass on the heap with the serials
-// the manager returned; the constructor connects it to
-// ZavekServiceActionManager::instance(). A serial may be given more than once. Given no
-// serial at all it has nothing to wait for and completes on the next event-loop turn with
-// a default (no error) status. Serials that never end are waited for for ever.
+/**
+ * @file
+ * ClosureBase: one call back when a set of manager operations is over.
+ */
+
+/**
+ * Calls the application back once when every one of a set of manager operations has
+ * ended.
+ *
+ * An operation counts as ended with its final ZavekServiceActionManager::activityChanged()
+ * (QMailServiceAction::Successful or QMailServiceAction::Failed, a cancelled operation
+ * included). complete() then receives the status of the operation that ended last, and the
+ * closure schedules its own deletion (deleteLater()). Earlier statuses are not collected,
+ * and success is not told from failure: look at the status's error code.
+ *
+ * Subclass it, implement complete(), and create the subclass with @c new, giving it the
+ * serials the manager returned. The closure owns itself: do not delete it while it waits,
+ * and do not use it after complete() has returned. A parent, if given, deletes it early
+ * only when the parent goes first.
+ *
+ * Serials that never end are waited for for ever; there is no timeout. Destroying the
+ * manager ends nothing, so a closure waiting for its operations is then never called.
+ * The closure listens to ZavekServiceActionManager::instance() and lives on the thread of
+ * the manager.
+ */
 class ClosureBase : public QObject
 {
     Q_OBJECT
@@ -23,10 +39,26 @@ public:
     ~ClosureBase() override;
 
 protected:
+    /**
+     * Starts waiting for @p serials, on the manager that ZavekServiceActionManager::instance()
+     * returns now.
+     *
+     * A serial may be given more than once; its end counts for all its copies. Given no
+     * serial at all, the closure has nothing to wait for and completes on the next
+     * event-loop turn with a default (no error) status. Serials that ended before the
+     * closure was made are waited for for ever.
+     * @param serials the operations to wait for.
+     * @param parent the QObject parent; usually none.
+     */
     explicit ClosureBase(const QList<ZavekServiceActionManager::Serial> &serials, QObject *parent = nullptr);
 
+    /**
+     * Called once, when the last of the serials has ended, with that operation's final
+     * status. The closure is deleted after this returns, on the next event-loop turn.
+     */
     virtual void complete(const QMailServiceAction::Status &status) = 0;
 
+    /// The serials still waited for; each ended serial is removed.
     QList<ZavekServiceActionManager::Serial> mSerials;
 
 private Q_SLOTS:

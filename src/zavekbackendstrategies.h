@@ -23,9 +23,10 @@
  * and success is not told from failure: look at the status's error code.
  *
  * Subclass it, implement complete(), and create the subclass with @c new, giving it the
- * serials the manager returned. The closure owns itself: do not delete it while it waits,
- * and do not use it after complete() has returned. A parent, if given, deletes it early
- * only when the parent goes first.
+ * serials the manager returned, before control returns to the event loop (operations end
+ * from there on). The closure owns itself: do not delete it while it waits, and do not use
+ * it after complete() has returned. A parent, if given, may delete it before it completes;
+ * it is then never called.
  *
  * Serials that never end are waited for for ever; there is no timeout. Destroying the
  * manager ends nothing, so a closure waiting for its operations is then never called.

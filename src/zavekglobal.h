@@ -3,8 +3,18 @@
 
 #include <QtGlobal>
 
-// A step that must not fail (chiefly signal connections): evaluated in every build,
-// logged with its own text when it fails, and fatal only in debug builds.
+/**
+ * @file
+ * ENFORCE, the library's logged internal check.
+ */
+
+/**
+ * Checks a step that must not fail (chiefly signal connections).
+ *
+ * @p expression is evaluated in every build, so its side effect always happens. When it
+ * yields false, the warning `ENFORCE failed: "<expression text>"` is logged through
+ * qWarning(), and in debug builds an assertion then aborts; release builds go on.
+ */
 #define ENFORCE(expression)                                                              \
     do {                                                                                 \
         const bool zavekEnforced = bool(expression);                                     \

@@ -9,33 +9,60 @@
 
 class ZavekScriptedNetwork;
 
-// A session of the scripted backend. It does nothing by itself (unless the network is in
-// auto-open / auto-close mode): the test decides when it opens, closes or fails.
+/**
+ * @file
+ * The scripted network backend for tests and the demo: ZavekScriptedNetwork and its
+ * sessions.
+ */
+
+/**
+ * A session of the scripted backend; test and demo support.
+ *
+ * It does nothing by itself (unless the network is in auto-open or auto-close mode): the
+ * test decides when it opens, closes or fails, with reportOpened(), reportClosed() and
+ * reportError(). It counts the calls it receives. A session whose network was destroyed
+ * stays inert.
+ */
 class ZavekScriptedNetworkSession : public ZavekNetworkSession
 {
     Q_OBJECT
 public:
     ~ZavekScriptedNetworkSession() override;
 
+    /// Whether reportOpened() (or auto-open) opened it and nothing closed it since.
     bool isOpen() const override;
+    /// The value set for @p key, or an invalid QVariant.
     QVariant sessionProperty(const QString &key) const override;
+    /// Records the property; an invalid @p value removes it, as in Qt.
     void setSessionProperty(const QString &key, const QVariant &value) override;
+    /// Every property set, by key.
     QVariantMap sessionProperties() const;
 
-    // How often open() and close() were called.
+    /// How often open() was called.
     int openCalls() const;
+    /// How often close() was called.
     int closeCalls() const;
 
-    // Test control. reportOpened() marks the session open, emits opened() and brings the
-    // scripted network online, as the platform does once the link is up. reportClosed()
-    // marks it closed and emits closed(); the online state is left alone (other users of
-    // the link may keep it up). reportError() emits error(code); an open session is closed.
+    /**
+     * Marks the session open, emits opened() and brings the scripted network online, as
+     * the platform does once the link is up.
+     */
     void reportOpened();
+    /**
+     * Marks the session closed and emits closed(); the online state is left alone (other
+     * users of the link may keep it up).
+     */
     void reportClosed();
+    /// Emits error() with @p code; an open session is closed by it.
     void reportError(ZavekNetworkSession::SessionError code);
 
 public Q_SLOTS:
+    /**
+     * Counts the call. With auto-open, the session opens on the next event-loop turn (a
+     * valid configuration) or fails with InvalidConfigurationError.
+     */
     void open() override;
+    /// Counts the call. With auto-close, an open session closes on the next event-loop turn.
     void close() override;
 
 private:
@@ -50,51 +77,75 @@ private:
     int m_closeCalls = 0;
 };
 
-// The network as a test or the demo scripts it. Test and demo support only.
-//
-// Constructing one installs it as the backend in force: every
-// ZavekNetworkConfigurationManager::create() from then on answers from this object's
-// state, and every session created is listed in sessions(). Destroying it puts the
-// previous backend back. Start state: offline, no configurations, an invalid default,
-// capability CanStartAndStopInterfaces, auto-open and auto-close off.
+/**
+ * The network as a test or the demo scripts it; test and demo support only.
+ *
+ * Constructing one installs it as the backend in force: every
+ * ZavekNetworkConfigurationManager::create() from then on answers from this object's
+ * state, and every session created is listed in sessions(). Destroying it puts the
+ * previous backend back; managers made from it then report offline and nothing
+ * configured. Start state: offline, no configurations, an invalid default, capability
+ * CanStartAndStopInterfaces, auto-open and auto-close off.
+ */
 class ZavekScriptedNetwork : public QObject
 {
     Q_OBJECT
 public:
+    /// Installs the network as the backend in force.
     explicit ZavekScriptedNetwork(QObject *parent = nullptr);
+    /// Puts the previous backend back.
     ~ZavekScriptedNetwork() override;
 
+    /// Whether the scripted device is online.
     bool isOnline() const;
-    // Emits onlineStateChanged on every configuration manager, only on a change.
+    /// Emits onlineStateChanged() here and on every configuration manager, only on a change.
     void setOnline(bool online);
 
+    /// The configurations the managers report.
     QList<ZavekNetworkConfiguration> configurations() const;
+    /// Sets the configurations the managers report.
     void setConfigurations(const QList<ZavekNetworkConfiguration> &configurations);
+    /// The default configuration the managers report.
     ZavekNetworkConfiguration defaultConfiguration() const;
+    /// Sets the default configuration the managers report.
     void setDefaultConfiguration(const ZavekNetworkConfiguration &configuration);
+    /// The capabilities the managers report.
     ZavekNetworkConfigurationManager::Capabilities capabilities() const;
+    /// Sets the capabilities the managers report.
     void setCapabilities(ZavekNetworkConfigurationManager::Capabilities capabilities);
 
-    // With auto-open, a session opens on the event-loop turn after open() (on a valid
-    // configuration; otherwise it fails with InvalidConfigurationError) and the network
-    // goes online. With auto-close, a session closes on the turn after close().
+    /**
+     * Whether sessions open by themselves: on the event-loop turn after open(), a session
+     * on a valid configuration opens and the network goes online; one on an invalid
+     * configuration fails with InvalidConfigurationError.
+     */
     bool autoOpen() const;
+    /// Sets autoOpen().
     void setAutoOpen(bool enabled);
+    /// Whether an open session closes by itself on the event-loop turn after close().
     bool autoClose() const;
+    /// Sets autoClose().
     void setAutoClose(bool enabled);
 
-    // Every session created through a manager of this network, oldest first; a session
-    // that has been deleted since shows as a null pointer in its place.
+    /**
+     * Every session created through a manager of this network, oldest first; a session
+     * that has been deleted since shows as a null pointer in its place.
+     */
     QList<QPointer<ZavekScriptedNetworkSession>> sessions() const;
-    // The newest session, or null if none was created or it was deleted.
+    /// The newest session, or null if none was created or it was deleted.
     ZavekScriptedNetworkSession *lastSession() const;
 
-    // A configuration manager bound to this network (also what create() returns while
-    // this network is installed).
+    /**
+     * A configuration manager bound to this network (also what
+     * ZavekNetworkConfigurationManager::create() returns while this network is installed);
+     * the caller (or @p parent) owns it.
+     */
     ZavekNetworkConfigurationManager *createManager(QObject *parent = nullptr);
 
 Q_SIGNALS:
+    /// The scripted online state changed.
     void onlineStateChanged(bool isOnline);
+    /// A manager of this network created @p session.
     void sessionCreated(ZavekScriptedNetworkSession *session);
 
 private:

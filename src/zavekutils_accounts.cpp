@@ -206,7 +206,7 @@ QMailFolderId getStandardFolder(const QMailAccountId &accountId, QMailFolder::St
 {
     const QMailFolderId fallback = folder == QMailFolder::InboxFolder
         ? QMailFolderId()
-        : QMailFolderId(QMailFolderFwd::LocalStorageFolderId);
+        : QMailFolderId(QMailFolderId::LocalStorageFolderId);
     if (!accountId.isValid())
         return fallback;
 

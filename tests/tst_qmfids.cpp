@@ -96,9 +96,8 @@ void TestQmfIds::variantAndMetaTypes()
 
 void TestQmfIds::localStorageFolderId()
 {
-    const QMailFolderId implicitId = QMailFolder::LocalStorageFolderId;
+    const QMailFolderId implicitId = QMailFolderId::LocalStorageFolderId;
     QCOMPARE(implicitId, QMailFolderId(quint64(1)));
-    QCOMPARE(QMailFolderId(QMailFolderFwd::LocalStorageFolderId).toULongLong(), quint64(1));
     QCOMPARE(QMailFolder(implicitId).path(), QStringLiteral("Local Storage"));
 }
 

@@ -215,7 +215,7 @@ void TestQmfKeys::accountSubKeys()
 {
     const QMailFolderId inboxOfEnabled = addFolder("INBOX", m_accounts.at(0));
     const QMailFolderId inboxOfNothing = addFolder("INBOX", m_accounts.at(2));
-    const QMailFolderId local = QMailFolder::LocalStorageFolderId;
+    const QMailFolderId local = QMailFolderId::LocalStorageFolderId;
     QMailStore *store = QMailStore::instance();
 
     const QMailAccountKey enabled = QMailAccountKey::status(QMailAccount::Enabled);
@@ -279,7 +279,7 @@ void TestQmfKeys::messageKeysOverFoldersAndAccounts()
     const QMailMessageId unread = addMessage(m_accounts.at(0), favourite, QMailMessageMetaData::New);
     const QMailMessageId read = addMessage(m_accounts.at(0), favourite, QMailMessageMetaData::Read);
     const QMailMessageId removed = addMessage(m_accounts.at(1), plain, QMailMessageMetaData::Removed);
-    const QMailMessageId local = addMessage(QMailAccountId(), QMailFolder::LocalStorageFolderId, 0);
+    const QMailMessageId local = addMessage(QMailAccountId(), QMailFolderId::LocalStorageFolderId, 0);
     QMailStore *store = QMailStore::instance();
 
     const QMailMessageKey unreadKey =

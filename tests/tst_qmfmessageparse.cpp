@@ -343,7 +343,7 @@ private slots:
     void storedMessageLoadsById()
     {
         QMailMessage message = load(QStringLiteral("mixed.eml"));
-        message.setParentFolderId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+        message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
         QVERIFY(QMailStore::instance()->addMessage(&message));
         QVERIFY(message.id().isValid());
 

@@ -262,7 +262,7 @@ void TestQmfStore::queryOrderLimitAndOffset()
     QMailStore *store = QMailStore::instance();
     QMailMessageIdList ids;
     for (int i = 0; i < 5; ++i)
-        ids.append(addMessage(QMailAccountId(), QMailFolder::LocalStorageFolderId));
+        ids.append(addMessage(QMailAccountId(), QMailFolderId::LocalStorageFolderId));
 
     QCOMPARE(store->queryMessages(), ids);
     QCOMPARE(store->queryMessages(QMailMessageKey(), QMailMessageSortKey(), 2), ids.mid(0, 2));

@@ -41,7 +41,7 @@ QMailMessageId addMessage(const QMailAccountId &accountId, quint64 status)
     QMailMessage message;
     message.setMessageType(QMailMessage::Email);
     message.setParentAccountId(accountId);
-    message.setParentFolderId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+    message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
     message.setStatus(status);
     if (!QMailStore::instance()->addMessage(&message))
         qFatal("cannot store a test message");
@@ -349,7 +349,7 @@ void TestUtilsAccounts::standardFolderFallback()
     addFolder("Drafts and Junk in INBOX Outbox", other,
               QMailFolder::Drafts | QMailFolder::Junk | QMailFolder::Incoming | QMailFolder::Outgoing);
 
-    const QMailFolderId expected = localStorage ? QMailFolderId(QMailFolder::LocalStorageFolderId) : QMailFolderId();
+    const QMailFolderId expected = localStorage ? QMailFolderId(QMailFolderId::LocalStorageFolderId) : QMailFolderId();
     QCOMPARE(ZavekUtils::getStandardFolder(validAccount ? account : QMailAccountId(), folder), expected);
     // A fallback is not a found folder: nothing is recorded.
     QVERIFY(!QMailAccount(account).standardFolder(folder).isValid());
@@ -364,7 +364,7 @@ void TestUtilsAccounts::folderIdsForAllAccounts()
     const QMailFolderId drafts = addFolder("Drafts", withDrafts);
     addFolder("Drafts", unusable);
 
-    const QMailFolderId local(QMailFolder::LocalStorageFolderId);
+    const QMailFolderId local(QMailFolderId::LocalStorageFolderId);
     QList<QMailFolderId> ids{QMailFolderId(77)};
     ZavekUtils::getFolderIdsForAllAcounts(QMailFolder::DraftsFolder, ids);
     QCOMPARE(ids, (QList<QMailFolderId>{QMailFolderId(77), drafts, local, local}));

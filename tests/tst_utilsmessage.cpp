@@ -42,7 +42,7 @@ void TestUtilsMessage::init()
 QMailMessageId TestUtilsMessage::storeMessage(QMailMessage message)
 {
     message.setMessageType(QMailMessage::Email);
-    message.setParentFolderId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+    message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
     if (!QMailStore::instance()->addMessage(&message))
         qFatal("cannot store a test message");
     return message.id();

@@ -63,6 +63,9 @@ void TestZavekctl::init()
 
 void TestZavekctl::sessionRunsEndToEnd()
 {
+#ifdef ZAVEK_TESTS_AGAINST_INSTALLED_QMF
+    QSKIP("against an installed QMF the session needs a real account: the end-to-end suite runs it");
+#endif
     const Run run = zavekctl({ QStringLiteral("session"), QStringLiteral("--idle-interval"), QStringLiteral("300"),
                                QStringLiteral("--step-delay"), QStringLiteral("0"), QStringLiteral("--link-delay"),
                                QStringLiteral("20") });
@@ -176,8 +179,15 @@ void TestZavekctl::badArgumentsFailClearly_data()
     QTest::newRow("no command") << QStringList() << 2 << "usage:";
     QTest::newRow("unknown command") << QStringList { "frobnicate" } << 2 << "unknown command";
     QTest::newRow("session option") << QStringList { "session", "--idle-interval", "soon" } << 2 << "bad argument";
+#ifdef ZAVEK_TESTS_AGAINST_INSTALLED_QMF
+    QTest::newRow("missing account") << QStringList { "session", "--account", "Nobody" } << 1 << "no account named";
+    QTest::newRow("account add without server") << QStringList { "account", "add", "Mine", "--user", "me" } << 2
+                                                << "bad arguments";
+#else
     QTest::newRow("missing mailbox") << QStringList { "session", "--mailbox", "/nonexistent/box" } << 1
                                      << "is not a readable directory";
+    QTest::newRow("account without a store") << QStringList { "account", "list" } << 1 << "installed QMF";
+#endif
     QTest::newRow("inspect nothing") << QStringList { "inspect" } << 2 << "usage:";
     QTest::newRow("inspect missing") << QStringList { "inspect", "/nonexistent.eml" } << 1 << "is not a readable file";
     QTest::newRow("inspect directory") << QStringList { "inspect", QDir::tempPath() } << 1 << "is not a readable file";

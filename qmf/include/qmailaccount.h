@@ -4,6 +4,7 @@
 #include "qmailglobal.h"
 #include "qmailfolder.h"
 #include "qmailid.h"
+#include "qmailmessagefwd.h"
 
 #include <QMap>
 #include <QMetaType>
@@ -42,6 +43,9 @@ public:
     QString name() const;
     void setName(const QString &str);
 
+    QMailMessageMetaDataFwd::MessageType messageType() const;
+    void setMessageType(QMailMessageMetaDataFwd::MessageType type);
+
     // Invalid when no folder is recorded for the role.
     QMailFolderId standardFolder(QMailFolder::StandardFolder folder) const;
     // The outbox is shared by all accounts and cannot be set (warning); an invalid
@@ -63,6 +67,7 @@ private:
     QMailAccountId m_id;
     QString m_name;
     quint64 m_status = 0;
+    QMailMessageMetaDataFwd::MessageType m_messageType = QMailMessageMetaDataFwd::None;
     QMap<QMailFolder::StandardFolder, QMailFolderId> m_standardFolders;
     QMap<QString, QString> m_customFields;
 };

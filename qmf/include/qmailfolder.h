@@ -2,14 +2,13 @@
 #define QMAILFOLDER_H
 
 #include "qmailglobal.h"
-#include "qmailfolderfwd.h"
 #include "qmailid.h"
 
 #include <QMetaType>
 #include <QString>
 
 // A mail folder: a path, optional parent folder and account, and status flags.
-class QMF_EXPORT QMailFolder : public QMailFolderFwd
+class QMF_EXPORT QMailFolder
 {
 public:
     enum StandardFolder {

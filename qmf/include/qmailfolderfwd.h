@@ -1,16 +1,9 @@
 #ifndef QMAILFOLDERFWD_H
 #define QMAILFOLDERFWD_H
 
-#include "qmailglobal.h"
+#include "qmailid.h"
 
-// Holds the folder enums that both QMailFolder and QMailFolderId need, so that the id
-// header does not have to include the whole folder class.
-class QMF_EXPORT QMailFolderFwd
-{
-public:
-    enum PredefinedFolderId {
-        LocalStorageFolderId = 1
-    };
-};
+// Deprecated and included by nothing: the predefined folder ids moved into QMailFolderId.
+typedef QMailFolderId QMailFolderFwd;
 
 #endif // QMAILFOLDERFWD_H

@@ -2,7 +2,6 @@
 #define QMAILID_H
 
 #include "qmailglobal.h"
-#include "qmailfolderfwd.h"
 
 #include <QDebug>
 #include <QList>
@@ -47,10 +46,12 @@ QMF_EXPORT QTextStream &operator<<(QTextStream &stream, const QMailAccountId &id
 class QMF_EXPORT QMailFolderId
 {
 public:
+    enum PredefinedFolderId { LocalStorageFolderId = 1 };
+
     QMailFolderId();
     explicit QMailFolderId(quint64 value);
-    // Implicit, so that QMailFolder::LocalStorageFolderId can stand where an id is wanted.
-    QMailFolderId(QMailFolderFwd::PredefinedFolderId id);
+    // Implicit, so that QMailFolderId::LocalStorageFolderId can stand where an id is wanted.
+    QMailFolderId(QMailFolderId::PredefinedFolderId id);
     QMailFolderId(const QMailFolderId &other);
     virtual ~QMailFolderId();
 

@@ -72,6 +72,16 @@ void QMailAccount::setName(const QString &str)
     m_name = str;
 }
 
+QMailMessageMetaDataFwd::MessageType QMailAccount::messageType() const
+{
+    return m_messageType;
+}
+
+void QMailAccount::setMessageType(QMailMessageMetaDataFwd::MessageType type)
+{
+    m_messageType = type;
+}
+
 QMailFolderId QMailAccount::standardFolder(QMailFolder::StandardFolder folder) const
 {
     return m_standardFolders.value(folder);

@@ -69,7 +69,7 @@ QMailFolderId::QMailFolderId(quint64 value)
 {
 }
 
-QMailFolderId::QMailFolderId(QMailFolderFwd::PredefinedFolderId id)
+QMailFolderId::QMailFolderId(QMailFolderId::PredefinedFolderId id)
     : m_value(quint64(id))
 {
 }

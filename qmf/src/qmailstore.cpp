@@ -47,12 +47,12 @@ void QMailStorePrivate::reset()
     messages.clear();
 
     QMailFolder localStorage(QStringLiteral("Local Storage"));
-    localStorage.setId(QMailFolderId(QMailFolder::LocalStorageFolderId));
+    localStorage.setId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
     localStorage.setStatus(QMailFolder::MessagesPermitted);
-    folders.insert(QMailFolder::LocalStorageFolderId, localStorage);
+    folders.insert(QMailFolderId::LocalStorageFolderId, localStorage);
 
     nextAccountId = 1;
-    nextFolderId = quint64(QMailFolder::LocalStorageFolderId) + 1;
+    nextFolderId = quint64(QMailFolderId::LocalStorageFolderId) + 1;
     nextMessageId = 1;
     lastError = QMailStore::NoError;
     nextQueryError = QMailStore::NoError;
@@ -371,7 +371,7 @@ bool QMailStore::removeFolder(const QMailFolderId &id, MessageRemovalOption opti
 {
     Q_UNUSED(option)
     d->lastError = NoError;
-    if (id == QMailFolderId(QMailFolder::LocalStorageFolderId)) {
+    if (id == QMailFolderId(QMailFolderId::LocalStorageFolderId)) {
         qWarning() << "bool QMailStore::removeFolder(const QMailFolderId&, QMailStore::MessageRemovalOption)"
                    << "The local storage folder cannot be removed";
         d->lastError = ConstraintFailure;

@@ -10,7 +10,7 @@ QMailStorePrivate::Removal QMailStorePrivate::remove(const QSet<quint64> &accoun
             doomedFolders.insert(folder.id().toULongLong());
     }
     // The local storage folder stays, and with it its sub-folders.
-    doomedFolders.remove(quint64(QMailFolder::LocalStorageFolderId));
+    doomedFolders.remove(quint64(QMailFolderId::LocalStorageFolderId));
     // Sub-folders go with their parents, however deep.
     bool grew = true;
     while (grew) {

@@ -1,5 +1,8 @@
 #include "testenvironment.h"
 
+#include <qmailstore.h>
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtGlobal>
@@ -35,6 +38,15 @@ void setUpTestEnvironment()
 } // namespace
 
 Q_CONSTRUCTOR_FUNCTION(setUpTestEnvironment)
+
+// An installed QMF gives its status flags their values when the store is first opened;
+// test data built before that would carry flags of 0.
+void openMessageStore()
+{
+    QMailStore::instance();
+}
+
+Q_COREAPP_STARTUP_FUNCTION(openMessageStore)
 
 namespace ZavekTest {
 

@@ -1,15 +1,13 @@
 #include "mailsession.h"
 
 #include "messagetable.h"
+#include "sessionaccount.h"
 
 #include <zaveknetworkscripted.h>
 #include <zaveksettings.h>
 #include <zavekutils.h>
 
-#include <qmailaccount.h>
-#include <qmailaccountconfiguration.h>
 #include <qmailfolder.h>
-#include <qmailmessageserver.h>
 #include <qmailstore.h>
 
 #include <QCoreApplication>
@@ -48,7 +46,8 @@ int MailSession::run()
         m_view.note(online ? QStringLiteral("-- network: online") : QStringLiteral("-- network: offline"));
     });
 
-    setUpAccount();
+    if (!setUpAccount())
+        return 1;
 
     m_manager = ZavekServiceActionManager::instance();
     m_manager->setNetworkSessionIdleInterval(m_options.idleInterval);
@@ -69,36 +68,22 @@ int MailSession::run()
     return QCoreApplication::exec();
 }
 
-void MailSession::setUpAccount()
+bool MailSession::setUpAccount()
 {
-    QMailStore *store = QMailStore::instance();
-    QMailAccount account;
-    account.setName(QStringLiteral("Demo"));
-    account.setStatus(QMailAccount::Enabled | QMailAccount::CanRetrieve | QMailAccount::MessageSource
-                          | QMailAccount::MessageSink | QMailAccount::CanTransmit | QMailAccount::PreferredSender,
-                      true);
-    QMailAccountConfiguration configuration;
-    store->addAccount(&account, &configuration);
-    m_account = account.id();
+    const SessionAccount account = prepareSessionAccount(m_options.account);
+    m_account = account.id;
+    if (!m_account.isValid()) {
+        QTextStream(stderr) << "zavekctl session: " << account.description << '\n';
+        return false;
+    }
+    m_view.note(account.description);
+    return true;
+}
 
-    QMailFolder inbox(QStringLiteral("Inbox"), QMailFolderId(), m_account);
-    inbox.setStatus(QMailFolder::Incoming | QMailFolder::MessagesPermitted, true);
-    store->addFolder(&inbox);
-    m_inbox = inbox.id();
-    QMailFolder sent(QStringLiteral("Sent"), QMailFolderId(), m_account);
-    sent.setStatus(QMailFolder::Sent | QMailFolder::MessagesPermitted, true);
-    store->addFolder(&sent);
-    account.setStandardFolder(QMailFolder::InboxFolder, m_inbox);
-    account.setStandardFolder(QMailFolder::SentFolder, sent.id());
-    store->updateAccount(&account);
-
-    QmfStandIn::MessageServer *server = QmfStandIn::MessageServer::instance();
-    server->setMode(QmfStandIn::MessageServer::Automatic);
-    server->setAutomaticDelay(m_options.stepDelay);
-    server->setRemoteMailbox(m_account, m_options.mailbox);
-    m_view.note(QStringLiteral("-- account \"Demo\" (id %1), remote mailbox %2")
-                    .arg(m_account.toULongLong())
-                    .arg(m_options.mailbox));
+QMailFolderId MailSession::inbox() const
+{
+    // An IMAP account learns its inbox with the first folder list, so look it up each time.
+    return ZavekUtils::getStandardFolder(m_account, QMailFolder::InboxFolder);
 }
 
 void MailSession::synchronise()
@@ -107,11 +92,14 @@ void MailSession::synchronise()
     track(QStringLiteral("sync account"), m_manager->sync(m_account));
     track(QStringLiteral("retrieve folder list"), m_manager->retrieveFolderList(m_account, QMailFolderId(), true));
     const QMailMessageSortKey newestFirst = QMailMessageSortKey::timeStamp(Qt::DescendingOrder);
-    track(QStringLiteral("retrieve message list (Inbox)"),
-          m_manager->retrieveMessageList(m_account, m_inbox, 20, newestFirst));
-    // The same request again while the first waits: one operation, one serial.
-    track(QStringLiteral("retrieve message list (Inbox) again"),
-          m_manager->retrieveMessageList(m_account, m_inbox, 20, newestFirst));
+    const QMailFolderId inboxFolder = inbox();
+    if (inboxFolder.isValid()) {
+        track(QStringLiteral("retrieve message list (Inbox)"),
+              m_manager->retrieveMessageList(m_account, inboxFolder, 20, newestFirst));
+        // The same request again while the first waits: one operation, one serial.
+        track(QStringLiteral("retrieve message list (Inbox) again"),
+              m_manager->retrieveMessageList(m_account, inboxFolder, 20, newestFirst));
+    }
     whenAllFinished([this] { refreshAndFetchMissingContent(); });
 }
 
@@ -264,6 +252,9 @@ void MailSession::onSessionCreated(ZavekScriptedNetworkSession *session)
 
 QMailMessageIdList MailSession::inboxMessages() const
 {
-    return QMailStore::instance()->queryMessages(QMailMessageKey::parentFolderId(m_inbox),
+    const QMailFolderId inboxFolder = inbox();
+    if (!inboxFolder.isValid())
+        return QMailMessageIdList();
+    return QMailStore::instance()->queryMessages(QMailMessageKey::parentFolderId(inboxFolder),
                                                  QMailMessageSortKey::timeStamp(Qt::DescendingOrder));
 }

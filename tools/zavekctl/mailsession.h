@@ -2,6 +2,7 @@
 #define ZAVEKCTL_MAILSESSION_H
 
 #include "progressview.h"
+#include "sessionaccount.h"
 
 #include <zavekserviceactionmanager.h>
 
@@ -25,9 +26,8 @@ class MailSession : public QObject
     Q_OBJECT
 public:
     struct Options {
-        QString mailbox;
+        SessionAccountRequest account;
         int idleInterval = 7000;
-        int stepDelay = 120;
         int linkDelay = 400;
     };
 
@@ -37,7 +37,8 @@ public:
     int run();
 
 private:
-    void setUpAccount();
+    bool setUpAccount();
+    QMailFolderId inbox() const;
     void synchronise();
     void refreshAndFetchMissingContent();
     void fetchMissingResources();
@@ -57,7 +58,6 @@ private:
     ProgressView m_view;
     ZavekServiceActionManager *m_manager;
     QMailAccountId m_account;
-    QMailFolderId m_inbox;
     QHash<ZavekServiceActionManager::Serial, QString> m_unfinished;
     // Activity reported inside a request call, before the caller has the serial to label it.
     QHash<ZavekServiceActionManager::Serial, QMailServiceAction::Activity> m_early;

@@ -1,12 +1,16 @@
 // zavekctl: libzavek's command-line demo and inspection tool.
-//   zavekctl session [--mailbox DIR] [--idle-interval MS] [--step-delay MS]
+//   zavekctl session [--mailbox DIR | --account NAME] [--idle-interval MS] [--step-delay MS]
+//   zavekctl account list | add NAME --server HOST --user USER [...]
 //   zavekctl inspect FILE.eml [--save-attachments]
 //   zavekctl settings list | get KEY | set KEY VALUE | watch [--count N] [--timeout MS]
 
+#include "accountcommand.h"
 #include "catalogue.h"
 #include "messagefilecommand.h"
 #include "sessioncommand.h"
 #include "settingscommand.h"
+
+#include <qmailstore.h>
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -15,7 +19,9 @@
 namespace {
 
 const char usage[] =
-    "usage: zavekctl session [--mailbox DIR] [--idle-interval MS] [--step-delay MS]\n"
+    "usage: zavekctl session [--mailbox DIR | --account NAME] [--idle-interval MS] [--step-delay MS]\n"
+    "       zavekctl account list | add NAME --server HOST --user USER [--port N] [--encryption none|ssl|starttls]\n"
+    "                                       [--password-file FILE]\n"
     "       zavekctl inspect FILE.eml [--save-attachments]\n"
     "       zavekctl settings list | get KEY | set KEY VALUE | watch [--count N] [--timeout MS]\n";
 
@@ -39,10 +45,15 @@ int main(int argc, char *argv[])
 
     installEnglishCatalogue(&app);
     const QString command = arguments.takeFirst();
+    // An installed QMF gives the status flags their values only when the store first opens.
+    if (command != QLatin1String("settings"))
+        QMailStore::instance();
     if (command == QLatin1String("session"))
         return runSessionCommand(arguments);
     if (command == QLatin1String("inspect"))
         return runInspectCommand(arguments);
+    if (command == QLatin1String("account"))
+        return runAccountCommand(arguments);
     if (command == QLatin1String("settings"))
         return runSettingsCommand(arguments);
 

@@ -1,6 +1,7 @@
 #include "sessioncommand.h"
 
 #include "mailsession.h"
+#include "sessionaccount.h"
 
 #include <zaveknetworkscripted.h>
 
@@ -45,18 +46,22 @@ int runSessionCommand(const QStringList &arguments)
     QTextStream out(stdout);
     QTextStream err(stderr);
     MailSession::Options options;
-    options.mailbox = defaultMailbox();
+    options.account.mailbox = defaultMailbox();
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &name = arguments.at(i);
         bool ok = true;
         if (name == QLatin1String("--mailbox")) {
             ok = i + 1 < arguments.size();
             if (ok)
-                options.mailbox = arguments.at(++i);
+                options.account.mailbox = arguments.at(++i);
+        } else if (name == QLatin1String("--account")) {
+            ok = i + 1 < arguments.size();
+            if (ok)
+                options.account.accountName = arguments.at(++i);
         } else if (name == QLatin1String("--idle-interval")) {
             ok = takeNumber(arguments, &i, &options.idleInterval);
         } else if (name == QLatin1String("--step-delay")) {
-            ok = takeNumber(arguments, &i, &options.stepDelay);
+            ok = takeNumber(arguments, &i, &options.account.stepDelay);
         } else if (name == QLatin1String("--link-delay")) {
             ok = takeNumber(arguments, &i, &options.linkDelay);
         } else {
@@ -64,16 +69,19 @@ int runSessionCommand(const QStringList &arguments)
         }
         if (!ok) {
             err << "zavekctl session: bad argument \"" << name << "\"\n"
-                << "usage: zavekctl session [--mailbox DIR] [--idle-interval MS] [--step-delay MS] [--link-delay MS]\n";
+                << "usage: zavekctl session [--mailbox DIR | --account NAME] [--idle-interval MS] [--step-delay MS] "
+                   "[--link-delay MS]\n";
             return 2;
         }
     }
-    const QFileInfo mailbox(options.mailbox);
-    if (!mailbox.isDir() || !mailbox.isReadable()) {
-        err << "zavekctl session: mailbox \"" << options.mailbox << "\" is not a readable directory\n";
-        return 1;
+    if (!sessionUsesInstalledQmf()) {
+        const QFileInfo mailbox(options.account.mailbox);
+        if (!mailbox.isDir() || !mailbox.isReadable()) {
+            err << "zavekctl session: mailbox \"" << options.account.mailbox << "\" is not a readable directory\n";
+            return 1;
+        }
+        options.account.mailbox = mailbox.absoluteFilePath();
     }
-    options.mailbox = mailbox.absoluteFilePath();
 
     // Installed before the manager exists, so the manager's network is the scripted one.
     ZavekScriptedNetwork network;

@@ -3,8 +3,9 @@
 
 #include <QStringList>
 
-// `zavekctl session`: a mail session end to end through the service action manager, on
-// the bundled store, message server (automatic mode) and scripted network.
+// `zavekctl session`: a mail session end to end through the service action manager, on a
+// scripted network: against the bundled layer, on its store and message server (automatic
+// mode); against an installed QMF, on an account of its store and its message server.
 int runSessionCommand(const QStringList &arguments);
 
 #endif // ZAVEKCTL_SESSIONCOMMAND_H

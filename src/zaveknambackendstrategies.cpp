@@ -37,6 +37,13 @@ void NamClosureBase::onError(QNetworkReply::NetworkError error)
 
 void NamClosureBase::onFinished()
 {
+    if (!mReply) {
+        // Deleted before the queued completion of a finished reply: its connections went
+        // with it, and the error was read at construction.
+        complete(mError);
+        deleteLater();
+        return;
+    }
     ENFORCE(disconnect(mReply, SIGNAL(finished()), this, SLOT(onFinished())));
     ENFORCE(disconnect(mReply, SIGNAL(error(QNetworkReply::NetworkError)), this, SLOT(onError(QNetworkReply::NetworkError))));
     complete(mError);

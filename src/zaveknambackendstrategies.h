@@ -3,6 +3,7 @@
 
 #include <QNetworkReply>
 #include <QObject>
+#include <QPointer>
 
 /**
  * @file
@@ -33,7 +34,7 @@ protected:
      * Starts waiting for @p reply.
      *
      * A reply that has already finished is answered on the next event-loop turn with its
-     * error. A null reply logs a warning and is answered there with
+     * error, also when the application deletes it meanwhile. A null reply logs a warning and is answered there with
      * QNetworkReply::UnknownNetworkError, so the application is called back in every case.
      * @param reply the reply to wait for; deleted by the closure when it has finished.
      * @param parent the QObject parent; usually none.
@@ -48,8 +49,8 @@ protected:
      */
     virtual void complete(QNetworkReply::NetworkError error) = 0;
 
-    /// The reply waited for; null when none was given.
-    QNetworkReply *mReply;
+    /// The reply waited for; null when none was given, or once the reply is deleted.
+    QPointer<QNetworkReply> mReply;
     /// The last error the reply reported; QNetworkReply::NoError until it reports one.
     QNetworkReply::NetworkError mError;
 

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void realReplyIsRelayed_data();
     void realReplyIsRelayed();
     void lastOfTwoErrorsWins();
+    void finishedReplyDeletedBeforeTheCompletionIsNotTouched();
     void nullReplyIsAnsweredWithAnError();
 
 private:
@@ -170,6 +171,18 @@ void TestNamClosure::lastOfTwoErrorsWins()
     reply->finish();
     QCOMPARE(completions, QList<QNetworkReply::NetworkError>() << QNetworkReply::OperationCanceledError);
     QTRY_COMPARE(replyGone.count(), 1);
+}
+
+void TestNamClosure::finishedReplyDeletedBeforeTheCompletionIsNotTouched()
+{
+    auto *reply = new ScriptedReply;
+    reply->reportError(QNetworkReply::ContentNotFoundError);
+    reply->finish();
+    Completions completions;
+    QPointer<NamClosureBase> closure = new RecordingClosure(reply, &completions);
+    delete reply;   // as a deleteLater() connected to finished() does before the next turn
+    QTRY_COMPARE(completions, Completions{QNetworkReply::ContentNotFoundError});
+    QTRY_VERIFY(!closure);
 }
 
 void TestNamClosure::nullReplyIsAnsweredWithAnError()

@@ -201,7 +201,7 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     case Action::MergeIfLastStoreChange: {
         // Merging behind a later store change would undo the user's last change.
         ActionPointer last = queue->lastStoreChange();
-        if (last.isNull() && !current.isNull() && current->_mergePolicy == Action::MergeIfLastStoreChange)
+        if (last.isNull() && !current.isNull() && isStoreChange(*current))
             last = current;
         if (!last.isNull() && last->description() == description.text)
             return last;
@@ -260,6 +260,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
     if (action->_needsNetwork && !isOnline() && !networkSession)
         goOnline(networkConfig);
 
+    bool displaced = false;
     if (existing.isNull()) {
         action->_serial = ++lastSerial;
         if (current.isNull()) {
@@ -271,6 +272,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
                     // Chosen but still waiting: it simply steps back behind the urgent work.
                     queue->prepend(current);
                     current = getNext();
+                    displaced = true;
                 } else if (!current->_cancelRequested) {
                     // Interrupt the run; the operation runs again later under its serial.
                     current->_preempted = true;
@@ -297,7 +299,9 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
     }
 
     if (existing.isNull() && current == action) {
-        executeCurrent();
+        // Queued first and then chosen in place of a waiting one: it is told it waits too.
+        if (!executeCurrent() && displaced)
+            emit activityChanged(serial, QMailServiceAction::Pending, QMailServiceAction::Status());
     } else {
         emit activityChanged(serial, QMailServiceAction::Pending, QMailServiceAction::Status());
         // A chosen operation may still wait for a condition that has changed unannounced.
@@ -437,13 +441,9 @@ void ZavekServiceActionManager::cancelOperation(const Serial &serial)
             executeCurrent();
         return;
     }
-    if (current->_preempted) {
-        // Its cancellation is under way already; now the end of that run is final.
-        current->_preempted = false;
-        return;
-    }
-    if (current->_cancelRequested)
-        return;
+    // The service action is asked every time, also when a pre-emption or an earlier cancel
+    // asked already; after a pre-emption the end of the interrupted run is now final.
+    current->_preempted = false;
     current->_cancelRequested = true;
     cancelAction(current->_serviceAction);
 }

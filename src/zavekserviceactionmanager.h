@@ -68,7 +68,7 @@ inline uint qHash(const HashedText &key, uint seed = 0) { return key.hash ^ seed
  *   exportUpdates() only into one that has not started, because the server takes its input
  *   when it starts; deleteMessages(), flagMessages() and moveMessages() only into an equal
  *   request with no other store change after it, so that the user's last change wins;
- *   addMessages() and updateMessages() are never merged.
+ *   addMessages() and updateMessages() are never merged, and count as store changes too.
  * - Retrievals, sync(), send() and exportUpdates() need the network: they wait until
  *   isOnline() is true. When one is requested offline, the manager opens a network session
  *   and closes it again once the whole messaging system has been idle for

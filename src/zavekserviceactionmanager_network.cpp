@@ -92,9 +92,15 @@ void ZavekServiceActionManager::releaseNetworkSession()
 
 void ZavekServiceActionManager::onOnlineStateChanged(bool isOnline)
 {
-    // Whatever the option says: a waiting operation may now run (executeCurrent decides).
     if (!isOnline)
         return;
+    // With the connectivity manager off the device counts as online all along, so this is
+    // news only to an operation that still waits (for the store): it is tried again.
+    if (!ZavekSettings::instance()->useConnectivityManager()) {
+        if (!current.isNull())
+            executeCurrent();
+        return;
+    }
     if (current.isNull())
         current = getNext();
     if (current.isNull()) {

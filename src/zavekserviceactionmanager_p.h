@@ -29,6 +29,15 @@ inline HashedText descriptionKey(ZavekServiceActionManager::Action &action)
     return HashedText(action.description(), action._descriptionHash);
 }
 
+// Additions and updates never merge, but they change the store like deletions, flags and
+// moves: a flag queued before an update must not take in a later equal flag, or the update,
+// carrying the older status, would undo the user's last change.
+inline bool isStoreChange(const ZavekServiceActionManager::Action &action)
+{
+    return action._mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange
+        || action._mergePolicy == ZavekServiceActionManager::Action::MergeNever;
+}
+
 template <typename Hash>
 void reserveAhead(Hash &table, int &reserved)
 {

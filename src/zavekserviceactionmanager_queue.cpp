@@ -49,7 +49,7 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     else
         equal.append(action);
 
-    if (action->_mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange)
+    if (isStoreChange(*action))
         m_storeChanges.insert(order, action);
 }
 
@@ -82,7 +82,7 @@ ActionPointer ActionQueue::remove(uint serial)
         if (actions.isEmpty())
             m_byDescription.remove(description);
     }
-    if (action->_mergePolicy == ZavekServiceActionManager::Action::MergeIfLastStoreChange)
+    if (isStoreChange(*action))
         m_storeChanges.remove(action->_queueOrder);
     releaseIfEmpty(m_positions, m_positionsReserved);
     releaseIfEmpty(m_byDescription, m_descriptionsReserved);

@@ -61,7 +61,25 @@ void TestManagerNetwork::withoutConnectivityManagerTheDeviceIsAlwaysOnline()
     fixture.manager->sync(account);
     QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
     QVERIFY(fixture.network->sessions().isEmpty());
+    fixture.server()->succeed(fixture.running());
+
+    // Coming online is news only to an operation that still waits, here for the store.
+    const WarningLog warnings;
+    fixture.network->setOnline(true);
+    QVERIFY(warnings.lines.isEmpty());
+    fixture.server()->dropIpcConnection();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot exec service action"));
+    fixture.manager->deleteMessages({QMailMessageId(2)});
+    {
+        const QSignalBlocker silence(QMailStore::instance());
+        QmfStandIn::setIpcConnectionEstablished(true);
+    }
+    fixture.network->setOnline(false);
+    fixture.network->setOnline(true);
+    QCOMPARE(fixture.calls().last(), QStringLiteral("deleteMessages"));
+
     ZavekSettings::instance()->setUseConnectivityManager(true, false);   // read on every call
+    fixture.network->setOnline(false);
     QVERIFY(!fixture.manager->isOnline());
 }
 

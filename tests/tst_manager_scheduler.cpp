@@ -7,6 +7,8 @@
 
 using Manager = ZavekServiceActionManager;
 using Status = QMailServiceAction::Status;
+using Request = std::function<uint(ZavekServiceActionManager &)>;
+Q_DECLARE_METATYPE(Request)
 
 class TestManagerScheduler : public QObject
 {
@@ -24,12 +26,19 @@ private slots:
     void snapshotRequestsQueueOneFollowUp_data();
     void snapshotRequestsQueueOneFollowUp();
     void lastStoreChangeWins();
+    void additionsAndUpdatesAreStoreChangesToo_data();
+    void additionsAndUpdatesAreStoreChangesToo();
     void preemptedOperationRunsAgainUnderItsSerial();
     void preemptedRunThatSucceedsIsFinished();
+    void sendWaitsUntilThePreemptedSyncHasStopped();
+    void stopDuringAPreemptionEndsEachSerialOnce();
     void waitingOperationStepsBackForUrgentWork();
     void cancellingQueuedWaitingOrUnknownReportsFailure();
     void stopCancelsQueueInOrderThenTheRunningOne();
     void internalStateResetRestartsAtMostThreeTimes();
+    void cancelledRunIsNotRestartedAfterAReset();
+    void resetWhileTheStoreIsUnreachableRestartsOnceItIsBack();
+    void everyCancelOfARunningOperationAsksItsAction();
     void waitingOperationStartsWhenConditionsChange();
     void receiverQueueingDuringCompletionStartsItOnce();
     void relaysPassReportsOfTheCurrentOperationOnly();
@@ -101,6 +110,42 @@ void TestManagerScheduler::lastStoreChangeWins()
     QCOMPARE(fixture.server()->requests().last().arguments.value(1).value<quint64>(), quint64(0x1));
 }
 
+void TestManagerScheduler::additionsAndUpdatesAreStoreChangesToo_data()
+{
+    const QMailMessageIdList ids{QMailMessageId(7)};
+    QMailMessage message;
+    message.setId(QMailMessageId(7));
+    const QMailMessageList messages{message};
+    QTest::addColumn<Request>("change");
+    QTest::addColumn<Request>("between");
+    QTest::addColumn<QStringList>("calls");
+    QTest::newRow("flag, update, flag") << Request([=](Manager &m) { return m.flagMessages(ids, QMailMessage::Read, 0); })
+                                        << Request([=](Manager &m) { return m.updateMessages(messages); })
+                                        << QStringList{"flagMessages", "updateMessages", "flagMessages"};
+    QTest::newRow("delete, add, delete") << Request([=](Manager &m) { return m.deleteMessages(ids); })
+                                         << Request([=](Manager &m) { return m.addMessages(messages); })
+                                         << QStringList{"deleteMessages", "addMessages", "deleteMessages"};
+    QTest::newRow("move, update, move") << Request([=](Manager &m) { return m.moveMessages(ids, QMailFolderId(2)); })
+                                        << Request([=](Manager &m) { return m.updateMessages(messages); })
+                                        << QStringList{"moveMessages", "updateMessages", "moveMessages"};
+}
+
+void TestManagerScheduler::additionsAndUpdatesAreStoreChangesToo()
+{
+    QFETCH(Request, change);
+    QFETCH(Request, between);
+    QFETCH(QStringList, calls);
+    Manager &manager = *fixture.manager;
+    manager.retrieveMessages({QMailMessageId(9)}, QMailRetrievalAction::Content);
+    const uint first = change(manager);
+    between(manager);
+    // Merged into the first, it would run before the update, which would undo it.
+    QVERIFY(change(manager) != first);
+    for (int i = 0; i < 4; ++i)
+        fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls().mid(1), calls);
+}
+
 void TestManagerScheduler::preemptedOperationRunsAgainUnderItsSerial()
 {
     Manager *manager = fixture.manager.data();
@@ -150,6 +195,39 @@ void TestManagerScheduler::preemptedRunThatSucceedsIsFinished()
     QVERIFY(!fixture.running());
 }
 
+void TestManagerScheduler::sendWaitsUntilThePreemptedSyncHasStopped()
+{
+    Manager *manager = fixture.manager.data();
+    fixture.server()->setAnswerCancellations(false);
+    const uint sync = manager->sync(account);
+    QMailServiceAction *retrieval = fixture.running();
+    const uint send = manager->send(account);
+    // Two different service actions: nothing but the manager keeps them from running at once.
+    QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
+    fixture.server()->answerCancellation(retrieval);
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "transmitMessages"}));
+    fixture.server()->succeed(fixture.running());
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "transmitMessages", "synchronizeAll"}));
+    QCOMPARE(fixture.log->lines.filter(QRegularExpression("Successful|Failed")),
+             (QStringList{line("A%1 Successful 0", send), line("A%1 Successful 0", sync)}));
+}
+
+void TestManagerScheduler::stopDuringAPreemptionEndsEachSerialOnce()
+{
+    Manager *manager = fixture.manager.data();
+    fixture.server()->setAnswerCancellations(false);
+    const uint sync = manager->sync(account);
+    QMailServiceAction *retrieval = fixture.running();
+    const uint part = manager->retrieveMessagePart(fixture.part(1, 1));
+    manager->stop();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Action finished .* error: 1030"));
+    fixture.server()->answerCancellation(retrieval);
+    QCOMPARE(fixture.log->lines.filter("Failed"), (QStringList{line("A%1 Failed 1030", part), line("A%1 Failed 1030", sync)}));
+    QCOMPARE(fixture.server()->requestCount(), 1);
+    QVERIFY(!manager->operationInfo(sync));
+}
+
 void TestManagerScheduler::waitingOperationStepsBackForUrgentWork()
 {
     fixture.network->setOnline(false);
@@ -162,6 +240,12 @@ void TestManagerScheduler::waitingOperationStepsBackForUrgentWork()
     fixture.server()->succeed(fixture.running());
     QCOMPARE(fixture.log->take(), (QStringList{line("A%1 Pending 0", removal), line("A%1 Successful 0", removal),
                                                 line("A%1 Pending 0", sync), line("A%1 Successful 0", sync)}));
+
+    // Urgent work that cannot start either is told that it waits.
+    fixture.network->setOnline(false);
+    fixture.manager->sync(account);
+    const uint part = fixture.manager->retrieveMessagePart(fixture.part(1, 1));
+    QCOMPARE(fixture.log->take(), QStringList{line("A%1 Pending 0", part)});
 }
 
 void TestManagerScheduler::cancellingQueuedWaitingOrUnknownReportsFailure()
@@ -221,6 +305,52 @@ void TestManagerScheduler::internalStateResetRestartsAtMostThreeTimes()
         QCOMPARE(bool(fixture.manager->operationInfo(serial)), run < 4);
     }
     QCOMPARE(fixture.log->lines.filter("Failed"), QStringList{"A1 Failed 1041"});
+}
+
+void TestManagerScheduler::cancelledRunIsNotRestartedAfterAReset()
+{
+    fixture.server()->setAnswerCancellations(false);
+    const uint serial = fixture.manager->retrieveMessagePart(fixture.part(1, 1));
+    fixture.manager->cancelOperation(serial);
+    fixture.log->take();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Action finished .* error: 1041"));
+    fixture.server()->fail(fixture.running(), Status::ErrInternalStateReset);
+    QCOMPARE(fixture.server()->requestCount(), 1);
+    QCOMPARE(fixture.log->take(), (QStringList{line("S%1 1041", serial), line("A%1 Failed 1041", serial)}));
+}
+
+void TestManagerScheduler::resetWhileTheStoreIsUnreachableRestartsOnceItIsBack()
+{
+    const uint serial = fixture.manager->retrieveMessagePart(fixture.part(1, 1));
+    QmfStandIn::setIpcConnectionEstablished(false);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Action finished .* error: 1041"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Internal state reset: restarting"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("cannot exec service action"));
+    fixture.server()->fail(fixture.running(), Status::ErrInternalStateReset);
+    QCOMPARE(fixture.server()->requestCount(), 1);
+    fixture.server()->establishIpcConnection();
+    fixture.network->setOnline(false);
+    fixture.network->setOnline(true);
+    QCOMPARE(fixture.server()->requestCount(), 2);
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.log->lines.filter(QRegularExpression("Successful|Failed")), QStringList{line("A%1 Successful 0", serial)});
+}
+
+void TestManagerScheduler::everyCancelOfARunningOperationAsksItsAction()
+{
+    Manager *manager = fixture.manager.data();
+    fixture.server()->setAnswerCancellations(false);
+    const uint sync = manager->sync(account);
+    manager->cancelOperation(sync);
+    manager->cancelOperation(sync);
+    QCOMPARE(fixture.server()->cancellationRequests().size(), 2);
+    fixture.server()->answerCancellation(fixture.running());
+
+    // Pre-empted, then cancelled by the caller: asked again, and the run's end is final.
+    const uint second = manager->sync(account);
+    manager->retrieveMessagePart(fixture.part(4, 1));
+    manager->cancelOperation(second);
+    QCOMPARE(fixture.server()->cancellationRequests().size(), 4);
 }
 
 void TestManagerScheduler::waitingOperationStartsWhenConditionsChange()

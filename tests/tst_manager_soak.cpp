@@ -108,6 +108,7 @@ public:
     {
         const uint existing = findEqual(request);
         uint serial = existing;
+        bool displaced = false;
         ++stats[existing ? QStringLiteral("merged") : QStringLiteral("queued")];
         if (!existing) {
             serial = ++lastSerial;
@@ -121,6 +122,7 @@ public:
                     if (!running.started) {
                         queue.prepend(current);
                         current = takeNext();
+                        displaced = true;
                     } else if (!running.cancelRequested) {
                         running.preempted = running.cancelRequested = true;
                         ++stats[QStringLiteral("preempted")];
@@ -140,7 +142,8 @@ public:
             entry.cachedLocations.append(request.locationKey);
         }
         if (!existing && current == serial) {
-            executeCurrent();
+            if (!executeCurrent() && displaced)
+                lines << activityLine(serial, QMailServiceAction::Pending, 0);
         } else {
             lines << activityLine(serial, QMailServiceAction::Pending, 0);
             if (current && !op(current).started)
@@ -171,12 +174,7 @@ public:
                 executeCurrent();
             return;
         }
-        if (running.preempted) {
-            running.preempted = false;
-            return;
-        }
-        if (running.cancelRequested)
-            return;
+        running.preempted = false;
         running.cancelRequested = true;
         requestCancel();
     }
@@ -284,10 +282,10 @@ private:
         case MergeIfLastStoreChange: {
             uint last = 0;
             for (uint serial : qAsConst(queue)) {
-                if (op(serial).request.merge == MergeIfLastStoreChange)
+                if (op(serial).request.merge >= MergeIfLastStoreChange)
                     last = serial;
             }
-            if (!last && current && op(current).request.merge == MergeIfLastStoreChange)
+            if (!last && current && op(current).request.merge >= MergeIfLastStoreChange)
                 last = current;
             return last && equal(last) ? last : 0;
         }
@@ -305,14 +303,14 @@ private:
         return best < 0 ? 0 : queue.takeAt(best);
     }
 
-    void executeCurrent()
+    bool executeCurrent()
     {
         Operation &chosen = op(current);
         if (chosen.started)
-            return;
+            return true;
         waitingForIpc = !ipcUp;
         if ((!online && chosen.request.needsNetwork) || waitingForIpc)
-            return;
+            return false;
         if (chosen.finished)
             note(QStringLiteral("serial %1 started after it ended").arg(current));
         if (run.active)
@@ -324,6 +322,7 @@ private:
         run.serial = current;
         calls << QString::fromLatin1(callNames[chosen.request.kind]);
         lines << activityLine(current, QMailServiceAction::Pending, 0);
+        return true;
     }
 
     void requestCancel()

@@ -73,6 +73,8 @@ private slots:
     void defaultAccountUniqueness();
     void changeDefaultAccount();
     void changeDefaultAccountWithoutMark();
+    void smartReply_data();
+    void smartReply();
     void pushEnabled();
     void unreadCount();
     void newContentCache();
@@ -182,6 +184,30 @@ void TestUtilsAccounts::changeDefaultAccountWithoutMark()
     QVERIFY(!isMarked(first));
     QVERIFY(isMarked(second));
     QCOMPARE(ZavekUtils::default_account_id(), second);
+}
+
+void TestUtilsAccounts::smartReply_data()
+{
+    QTest::addColumn<bool>("flag");
+    QTest::addColumn<bool>("sameAccount");
+    QTest::addColumn<bool>("validId");
+    QTest::addColumn<bool>("allowed");
+
+    QTest::newRow("flag, same account") << true << true << true << true;
+    QTest::newRow("flag, other account") << true << false << true << false;
+    QTest::newRow("no flag") << false << true << true << false;
+    QTest::newRow("invalid id") << true << true << false << false;
+}
+
+void TestUtilsAccounts::smartReply()
+{
+    QFETCH(bool, flag);
+    QFETCH(bool, sameAccount);
+    QFETCH(bool, validId);
+    const quint64 smart = QMailAccount::UseSmartReply;
+    const QMailAccountId account = validId ? addAccount("one", usable() | (flag ? smart : 0)) : QMailAccountId();
+    const QMailAccountId other = sameAccount ? account : addAccount("two", usable() | smart);
+    QTEST(ZavekUtils::canSmartReply(account, other), "allowed");
 }
 
 void TestUtilsAccounts::pushEnabled()
@@ -334,6 +360,7 @@ void TestUtilsAccounts::standardFolderFallback_data()
     QTest::newRow("seven") << true << QMailFolder::StandardFolder(7) << false;
     QTest::newRow("drafts, invalid account") << false << QMailFolder::DraftsFolder << true;
     QTest::newRow("inbox, invalid account") << false << QMailFolder::InboxFolder << false;
+    QTest::newRow("outbox, invalid account") << false << QMailFolder::OutboxFolder << true;
 }
 
 void TestUtilsAccounts::standardFolderFallback()

@@ -109,6 +109,10 @@ void TestUtilsBody::downloadedForViewing_data()
     QTest::newRow("no body") << message({part("image/png", "x")}) << false << false;
     QTest::newRow("only html, present, html off") << singlePart("text/html", QStringLiteral("<p/>"), true) << false << true;
     QTest::newRow("only html, absent, html off") << singlePart("text/html", QStringLiteral("<p/>"), false) << false << false;
+    const QMailMessage relatedHtml = message({part("text/html", "<img src=\"cid:logo@x\">"),
+                                              part("image/png", QByteArray(), 10, QStringLiteral("logo@x"))},
+                                             Container::MultipartRelated);
+    QTest::newRow("only html, image missing, html off") << relatedHtml << false << false;
 }
 
 void TestUtilsBody::downloadedForViewing()
@@ -199,6 +203,12 @@ void TestUtilsBody::structureAndSize()
     announced.setSize(42);
     mail.partAt(0).partAt(1).setContentDisposition(announced);
     QCOMPARE(calculateTotalSize(mail), 542u);
+
+    // A target that has parts already holds only the source's afterwards.
+    QMailMessage target = message({part("text/plain", "old")});
+    copyStructure(target, mail.partAt(0));
+    QCOMPARE(target.partCount(), 2u);
+    QCOMPARE(target.partAt(0).contentType().content(), QByteArray("image/png"));
 
     QMailMessage single = singlePart("text/plain", QStringLiteral("only text"), true);
     QCOMPARE(calculateTotalSize(single), 9u);

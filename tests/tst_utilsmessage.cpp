@@ -20,6 +20,8 @@ private slots:
     void priorityFromFlags();
     void setPriority_data();
     void setPriority();
+    void flagQuestions_data();
+    void flagQuestions();
     void unreadMaskAndKeyAgree_data();
     void unreadMaskAndKeyAgree();
     void recipientsLine_data();
@@ -133,6 +135,26 @@ void TestUtilsMessage::setPriority()
     QCOMPARE(ZavekUtils::messagePriority(message), expected);
 }
 
+void TestUtilsMessage::flagQuestions_data()
+{
+    QTest::addColumn<quint64>("status");
+    QTest::addColumn<bool>("attachment");
+    QTest::addColumn<bool>("important");
+
+    QTest::newRow("neither") << quint64(QMailMessage::Read) << false << false;
+    QTest::newRow("attachment") << quint64(QMailMessage::HasAttachments) << true << false;
+    QTest::newRow("important") << quint64(QMailMessage::Important) << false << true;
+    QTest::newRow("important elsewhere only") << quint64(QMailMessage::ImportantElsewhere) << false << true;
+}
+
+void TestUtilsMessage::flagQuestions()
+{
+    QFETCH(quint64, status);
+    const QMailMessageId id = storeWithStatus(status);
+    QTEST(ZavekUtils::messageHasAttachment(id), "attachment");
+    QTEST(ZavekUtils::messageImportant(id), "important");
+}
+
 void TestUtilsMessage::unreadMaskAndKeyAgree_data()
 {
     QTest::addColumn<quint64>("status");
@@ -186,6 +208,7 @@ void TestUtilsMessage::recipientsLine()
     QFETCH(bool, multiple);
 
     QMailMessage message;
+    message.setHeaderField("From", "Sam Sender <sam@example.org>");
     if (!to.isEmpty())
         message.setHeaderField("To", to);
     if (!cc.isEmpty())
@@ -196,6 +219,7 @@ void TestUtilsMessage::recipientsLine()
 
     QCOMPARE(ZavekUtils::recipients(id), line);
     QCOMPARE(ZavekUtils::messageHasMultipleRecipients(id), multiple);
+    QCOMPARE(ZavekUtils::messageSender(id), QStringLiteral("Sam Sender"));
 }
 
 void TestUtilsMessage::filterAddresses_data()

@@ -402,6 +402,10 @@ void ZavekServiceActionManager::finishCurrent(QMailServiceAction::Activity activ
     // A receiver may have started the successor already; executeCurrent() will not repeat it.
     if (!current.isNull())
         executeCurrent();
+    else
+        // The server may have reported itself idle while this run was finishing; it will
+        // not report again, so our last operation is what lets the session close.
+        startIdleCountdownIfIdle();
 }
 
 void ZavekServiceActionManager::requeuePreempted(const ActionPointer &preempted)
@@ -457,6 +461,7 @@ void ZavekServiceActionManager::reportCancelled(Serial serial)
     }();
     emit statusChanged(serial, status);
     emit activityChanged(serial, QMailServiceAction::Failed, status);
+    startIdleCountdownIfIdle();
 }
 
 void ZavekServiceActionManager::dequeue(ActionPointer action)

@@ -599,6 +599,7 @@ private:
     void reportCancelled(Serial serial);
     bool dropStrayReport(const char *signature);
     bool hasOwnWork() const;
+    void startIdleCountdownIfIdle();
     void goOnline(ZavekNetworkConfigurationManager *manager);
 
     uint lastSerial = 0;

@@ -147,6 +147,17 @@ bool ZavekServiceActionManager::hasOwnWork() const
     return !current.isNull() || !queue->isEmpty();
 }
 
+void ZavekServiceActionManager::startIdleCountdownIfIdle()
+{
+    // Our own queued or waiting work still needs the session, even if nothing runs now.
+    // Qt restarts a running timer whose interval is set, so a running countdown is
+    // left alone entirely.
+    if (currentActivity == Idle && networkSession && !hasOwnWork() && !networkSessionIdleTimer->isActive()) {
+        networkSessionIdleTimer->setInterval(idleInterval);
+        networkSessionIdleTimer->start();
+    }
+}
+
 // ---- observation ----
 
 ZavekServiceActionManager::Activity ZavekServiceActionManager::activity() const
@@ -179,13 +190,7 @@ void ZavekServiceActionManager::onActionsChanged(const QList<QSharedPointer<QMai
 
     if (actions.isEmpty()) {
         currentActivity = Idle;
-        // Our own queued or waiting work still needs the session, even if nothing runs now.
-        // Qt restarts a running timer whose interval is set, so a running countdown is
-        // left alone entirely.
-        if (networkSession && !hasOwnWork() && !networkSessionIdleTimer->isActive()) {
-            networkSessionIdleTimer->setInterval(idleInterval);
-            networkSessionIdleTimer->start();
-        }
+        startIdleCountdownIfIdle();
     } else {
         for (const QSharedPointer<QMailActionInfo> &actionInfo : actions) {
             if (actionInfo.isNull())

@@ -65,6 +65,7 @@ private:
     int m_failures = 0;
     std::function<void()> m_next;
     ZavekServiceActionManager::Serial m_refreshSerial = 0;
+    ZavekServiceActionManager::Serial m_preemptedSerial = 0;
     QElapsedTimer m_idleSince;
     bool m_finished = false;
 };

@@ -139,17 +139,22 @@ ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationMa
     observerAction = new QMailActionObserver(this);
 
     const QList<QMailServiceAction *> sharedActions{retrievalAction, transmitAction, storageAction};
-    for (QMailServiceAction *action : sharedActions) {
-        ENFORCE(connect(action, SIGNAL(connectivityChanged(QMailServiceAction::Connectivity)), this, SLOT(onActionConnectivityChanged(QMailServiceAction::Connectivity))));
-        ENFORCE(connect(action, SIGNAL(activityChanged(QMailServiceAction::Activity)), this, SLOT(onActionActivityChanged(QMailServiceAction::Activity))));
-        ENFORCE(connect(action, SIGNAL(statusChanged(QMailServiceAction::Status)), this, SLOT(onActionStatusChanged(QMailServiceAction::Status))));
-        ENFORCE(connect(action, SIGNAL(progressChanged(uint, uint)), this, SLOT(onActionProgressChanged(uint, uint))));
-    }
+    for (QMailServiceAction *action : sharedActions)
+        wireServiceAction(action);
     ENFORCE(connect(networkConfig, SIGNAL(onlineStateChanged(bool)), this, SLOT(onOnlineStateChanged(bool))));
     ENFORCE(connect(QMailStore::instance(), SIGNAL(ipcConnectionEstablished()), this, SLOT(onIpcConnectionEstablished())));
     ENFORCE(connect(observerAction, SIGNAL(actionsChanged(QList<QSharedPointer<QMailActionInfo> >)), this, SLOT(onActionsChanged(QList<QSharedPointer<QMailActionInfo> >))));
 
     networkSessionIdleTimer->setSingleShot(true);
+    watchMessageServer();
+}
+
+void ZavekServiceActionManager::wireServiceAction(QMailServiceAction *action)
+{
+    ENFORCE(connect(action, SIGNAL(connectivityChanged(QMailServiceAction::Connectivity)), this, SLOT(onActionConnectivityChanged(QMailServiceAction::Connectivity))));
+    ENFORCE(connect(action, SIGNAL(activityChanged(QMailServiceAction::Activity)), this, SLOT(onActionActivityChanged(QMailServiceAction::Activity))));
+    ENFORCE(connect(action, SIGNAL(statusChanged(QMailServiceAction::Status)), this, SLOT(onActionStatusChanged(QMailServiceAction::Status))));
+    ENFORCE(connect(action, SIGNAL(progressChanged(uint, uint)), this, SLOT(onActionProgressChanged(uint, uint))));
 }
 
 ZavekServiceActionManager::~ZavekServiceActionManager()
@@ -334,6 +339,12 @@ bool ZavekServiceActionManager::executeCurrent()
     }
     if ((!isOnline() && current->_needsNetwork) || waitingForIpc)
         return false;
+    if (messageServerGone) {
+        // A request sent now would never be answered; it starts when the server is back.
+        qWarning() << "bool ZavekServiceActionManager::executeCurrent()"
+                   << "the message server is gone: waiting for it to return";
+        return false;
+    }
 
     // Keep the operation alive: it may complete inside its own exec().
     const ActionPointer running = current;

@@ -22,6 +22,7 @@
 #include <QString>
 #include <QVarLengthArray>
 
+class QDBusServiceWatcher;
 class QTimer;
 class ZavekNetworkConfigurationManager;
 class ZavekNetworkSession;
@@ -601,6 +602,13 @@ private:
     bool hasOwnWork() const;
     void startIdleCountdownIfIdle();
     void goOnline(ZavekNetworkConfigurationManager *manager);
+    void wireServiceAction(QMailServiceAction *action);
+    // Not slots: the meta-object keeps exactly its documented signals and slots.
+    void watchMessageServer();
+    void onMessageServerRegistered();
+    void onMessageServerUnregistered();
+    template <typename ServiceAction>
+    void renewIfStuck(ServiceAction *&action);
 
     uint lastSerial = 0;
     QMailRetrievalAction *retrievalAction = nullptr;
@@ -622,6 +630,10 @@ private:
     int storageActionCount = 0;
     QTimer *networkSessionIdleTimer = nullptr;
     int idleInterval = 7000;
+    // Watches the message server's name on the session bus; null without a session bus.
+    QDBusServiceWatcher *messageServerWatcher = nullptr;
+    // The server's name left the bus and has not come back: nothing is started meanwhile.
+    bool messageServerGone = false;
 };
 
 Q_DECLARE_METATYPE(ZavekServiceActionManager::Activity)

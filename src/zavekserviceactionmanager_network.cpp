@@ -10,6 +10,8 @@
 
 #include <qmailstore.h>
 
+#include <QDBusConnection>
+#include <QDBusServiceWatcher>
 #include <QDebug>
 #include <QTimer>
 
@@ -125,6 +127,91 @@ void ZavekServiceActionManager::onIpcConnectionEstablished()
         return;
     }
     executeCurrent();
+}
+
+// ---- the message server's presence ----
+
+// The real client library never reports what a message server that dies was running: its
+// requests, and any sent while it is gone, stay pending for good, and the queue with them.
+// The server's name leaving the session bus is the sign that it is gone.
+void ZavekServiceActionManager::watchMessageServer()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return; // no session bus, so no message server on it that could go away
+    messageServerWatcher = new QDBusServiceWatcher(QStringLiteral("org.qt.messageserver"), bus,
+                                                   QDBusServiceWatcher::WatchForRegistration
+                                                       | QDBusServiceWatcher::WatchForUnregistration,
+                                                   this);
+    ENFORCE(connect(messageServerWatcher, &QDBusServiceWatcher::serviceRegistered, this,
+                    &ZavekServiceActionManager::onMessageServerRegistered));
+    ENFORCE(connect(messageServerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
+                    &ZavekServiceActionManager::onMessageServerUnregistered));
+}
+
+void ZavekServiceActionManager::onMessageServerUnregistered()
+{
+    static const char signature[] = "void ZavekServiceActionManager::onMessageServerUnregistered()";
+    if (messageServerGone)
+        return;
+    messageServerGone = true;
+    qWarning() << signature << "the message server left the session bus: its running operation fails,"
+               << "and nothing starts until it is back";
+
+    // A shared action whose request was lost stays busy for good: fresh ones take over.
+    renewIfStuck(retrievalAction);
+    renewIfStuck(transmitAction);
+    renewIfStuck(storageAction);
+    // Nothing runs on a server that is gone; a new one sends its own list.
+    onActionsChanged(QList<QSharedPointer<QMailActionInfo> >());
+
+    const ActionPointer lost = current; // current moves on below
+    if (lost.isNull() || !lost->_started)
+        return;
+    if (lost->_preempted) {
+        // Its interruption is complete: it runs again, under its serial, once the server is back.
+        requeuePreempted(lost);
+        return;
+    }
+    QMailServiceAction::Status status;
+    status.errorCode = QMailServiceAction::Status::ErrInternalServer;
+    status.text = QStringLiteral("The message server stopped before the operation ended");
+    emit statusChanged(lost->_serial, status);
+    finishCurrent(QMailServiceAction::Failed, status);
+}
+
+void ZavekServiceActionManager::onMessageServerRegistered()
+{
+    observerAction->listActionsRequest();
+    if (!messageServerGone)
+        return;
+    messageServerGone = false;
+    qWarning() << "void ZavekServiceActionManager::onMessageServerRegistered()"
+               << "the message server is back: the queue goes on";
+    if (current.isNull())
+        current = getNext();
+    if (!current.isNull())
+        executeCurrent();
+}
+
+template <typename ServiceAction>
+void ZavekServiceActionManager::renewIfStuck(ServiceAction *&action)
+{
+    if (!action->isRunning())
+        return;
+    ServiceAction *stuck = action;
+    action = new ServiceAction(this);
+    wireServiceAction(action);
+    if (!current.isNull() && current->_serviceAction == stuck)
+        current->_serviceAction = action;
+    queue->forEach([stuck, action](const ActionPointer &queued) {
+        if (queued->_serviceAction == stuck)
+            queued->_serviceAction = action;
+    });
+    // Whatever the old action still hears must not reach the scheduler.
+    disconnect(stuck, nullptr, this, nullptr);
+    stuck->cancelOperation();
+    stuck->deleteLater();
 }
 
 int ZavekServiceActionManager::networkSessionIdleInterval() const

@@ -94,6 +94,13 @@ public:
     }
     // The store change nearest the tail; null when none is queued.
     ActionPointer lastStoreChange() const;
+    // Calls visit(action) for every queued operation, in no particular order.
+    template <typename Visit>
+    void forEach(Visit visit) const
+    {
+        for (const ActionPointer &action : m_positions)
+            visit(action);
+    }
 
 private:
     // Operations of one priority in queue order, linked through the operations themselves.

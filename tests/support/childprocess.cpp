@@ -1,0 +1,69 @@
+#include "childprocess.h"
+
+#include <QStandardPaths>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace ZavekTest {
+
+namespace {
+const int StopTimeoutMs = 5000;
+const int StartTimeoutMs = 10000;
+}
+
+ChildProcess::ChildProcess(QObject *parent)
+    : QProcess(parent)
+{
+}
+
+ChildProcess::~ChildProcess()
+{
+    stop();
+}
+
+void ChildProcess::stop()
+{
+    if (state() == QProcess::NotRunning)
+        return;
+    terminate();
+    if (!waitForFinished(StopTimeoutMs)) {
+        kill();
+        waitForFinished(StopTimeoutMs);
+    }
+}
+
+void ChildProcess::setupChildProcess()
+{
+    // Runs in the child between fork and exec.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+}
+
+bool PrivateSessionBus::start(QString *error)
+{
+    const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (daemon.isEmpty()) {
+        *error = QStringLiteral("dbus-daemon is not installed");
+        return false;
+    }
+    m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    while (m_daemon.state() != QProcess::NotRunning && !m_daemon.canReadLine()) {
+        if (!m_daemon.waitForReadyRead(StartTimeoutMs))
+            break;
+    }
+    m_address = QString::fromLocal8Bit(m_daemon.readLine()).trimmed();
+    if (m_address.isEmpty()) {
+        *error = QStringLiteral("dbus-daemon did not start: %1").arg(QString::fromLocal8Bit(m_daemon.readAllStandardError()));
+        m_daemon.stop();
+        return false;
+    }
+    return true;
+}
+
+void PrivateSessionBus::stop()
+{
+    m_daemon.stop();
+    m_address.clear();
+}
+
+} // namespace ZavekTest

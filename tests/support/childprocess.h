@@ -1,0 +1,40 @@
+#ifndef CHILDPROCESS_H
+#define CHILDPROCESS_H
+
+#include <QProcess>
+#include <QString>
+
+namespace ZavekTest {
+
+// A helper process (a bus, a server) that never outlives the test: the kernel sends it
+// SIGTERM if the test process dies, and the object stops it when it goes.
+class ChildProcess : public QProcess
+{
+public:
+    explicit ChildProcess(QObject *parent = nullptr);
+    ~ChildProcess() override;
+
+    // SIGTERM, then SIGKILL if it has not ended within a few seconds.
+    void stop();
+
+protected:
+    void setupChildProcess() override;
+};
+
+// A D-Bus session bus of the test's own, started with dbus-daemon.
+class PrivateSessionBus
+{
+public:
+    // False, with the reason in *error, when dbus-daemon is missing or does not come up.
+    bool start(QString *error);
+    void stop();
+    QString address() const { return m_address; }
+
+private:
+    ChildProcess m_daemon;
+    QString m_address;
+};
+
+} // namespace ZavekTest
+
+#endif // CHILDPROCESS_H

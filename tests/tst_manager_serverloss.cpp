@@ -1,0 +1,145 @@
+// The message server's name leaving the session bus: the real client library reports
+// nothing of the run it lost, so the manager ends that run itself and holds the queue
+// until the name is back. A private dbus-daemon stands for the session bus; a second
+// connection of this process takes and gives up the server's name.
+
+#include "childprocess.h"
+#include "managerfixture.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QtTest>
+
+using Manager = ZavekServiceActionManager;
+using Status = QMailServiceAction::Status;
+
+namespace {
+
+const char serverName[] = "org.qt.messageserver";
+const int busTimeoutMs = 10000;
+const QRegularExpression lostWarning("onMessageServerUnregistered\\(\\) the message server left the session bus");
+const QRegularExpression waitingWarning("executeCurrent\\(\\) the message server is gone: waiting for it");
+const QRegularExpression backWarning("onMessageServerRegistered\\(\\) the message server is back");
+
+QString line(const char *format, uint serial, int code = 0)
+{
+    return QString::fromLatin1(format).arg(serial).arg(code);
+}
+
+// The terminal lines of a signal log.
+QStringList ended(const QStringList &lines)
+{
+    return lines.filter(QRegularExpression(QStringLiteral("^A\\d+ (Successful|Failed) ")));
+}
+
+} // namespace
+
+class TestManagerServerLoss : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        if (!bus.start(&error))
+            QSKIP(qPrintable(QStringLiteral("needs a private session bus: %1").arg(error)));
+        // Read when the manager first opens the session bus.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toLocal8Bit());
+        server = QDBusConnection::connectToBus(bus.address(), QStringLiteral("stand-in server"));
+        QVERIFY(server.isConnected());
+    }
+    void cleanupTestCase()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("stand-in server"));
+        bus.stop();
+    }
+    void init()
+    {
+        QVERIFY(server.registerService(QLatin1String(serverName)));
+        fixture.start();
+        account = fixture.addAccount();
+        fixture.server()->setAnswerCancellations(false); // a dead server answers nothing
+    }
+    void cleanup()
+    {
+        server.unregisterService(QLatin1String(serverName));
+        fixture.finish();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void lostRunFailsOnceAndTheQueueWaitsForTheServer();
+    void lostPreemptedRunIsQueuedAgain();
+
+private:
+    void loseServer()
+    {
+        QTest::ignoreMessage(QtWarningMsg, lostWarning);
+        QVERIFY(server.unregisterService(QLatin1String(serverName)));
+    }
+    // The manager starts the next request on the server's return.
+    void serverReturns()
+    {
+        QTest::ignoreMessage(QtWarningMsg, backWarning);
+        const int before = fixture.server()->requestCount();
+        QVERIFY(server.registerService(QLatin1String(serverName)));
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.server()->requestCount(), before + 1, busTimeoutMs);
+    }
+
+    ZavekTest::PrivateSessionBus bus;
+    QDBusConnection server{QString()};
+    ManagerFixture fixture;
+    QMailAccountId account;
+};
+
+void TestManagerServerLoss::lostRunFailsOnceAndTheQueueWaitsForTheServer()
+{
+    Manager *manager = fixture.manager.data();
+    const uint running = manager->retrieveMessagePart(fixture.part(1, 1));
+    const uint queued = manager->deleteMessages({QMailMessageId(2)});
+    fixture.log->take();
+
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    loseServer();
+    const int lost = Status::ErrInternalServer;
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.isEmpty(), busTimeoutMs);
+    QCOMPARE(fixture.log->take(), (QStringList{line("S%1 %2", running, lost), line("A%1 Failed %2", running, lost)}));
+    QCOMPARE(manager->operations(fixture.part(1, 1)), QList<uint>());
+
+    // A request made while the server is gone waits with the rest; nothing reaches the server.
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    const uint later = manager->flagMessages({QMailMessageId(3)}, QMailMessage::Read, 0);
+    QCOMPARE(fixture.log->take(), QStringList{line("A%1 Pending %2", later)});
+    QCOMPARE(fixture.server()->requestCount(), 1);
+
+    // Back again: the queue goes on through fresh service actions.
+    serverReturns();
+    fixture.server()->succeed(fixture.running());
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "deleteMessages", "flagMessages"}));
+    QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", queued), line("A%1 Successful %2", later)}));
+    QCOMPARE(manager->activity(), Manager::Idle);
+}
+
+void TestManagerServerLoss::lostPreemptedRunIsQueuedAgain()
+{
+    Manager *manager = fixture.manager.data();
+    const uint sync = manager->sync(account);
+    const uint urgent = manager->retrieveMessages({QMailMessageId(4)}, QMailRetrievalAction::Content);
+    fixture.log->take();
+
+    // The interrupted run is gone with the server: the sync waits again, with no outcome yet.
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    loseServer();
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.isEmpty(), busTimeoutMs);
+    QCOMPARE(fixture.log->take(), QStringList{line("A%1 Pending %2", sync)});
+
+    serverReturns();
+    fixture.server()->succeed(fixture.running());
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
+    QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
+}
+
+QTEST_GUILESS_MAIN(TestManagerServerLoss)
+#include "tst_manager_serverloss.moc"

@@ -1,0 +1,54 @@
+#ifndef REALQMFSTACK_H
+#define REALQMFSTACK_H
+
+// The real mail stack of the end-to-end suite, all of it private to the test: an IMAP server
+// on a free loopback port with a throwaway mailbox of handwritten messages, and the message
+// server with its store in the test's temporary home, on the test's own session bus. Every
+// process is stopped when the stack goes, and gets SIGTERM if the test process dies.
+
+#include "childprocess.h"
+
+#include <qmailid.h>
+
+#include <QString>
+#include <QTemporaryDir>
+
+class RealQmfStack
+{
+public:
+    RealQmfStack();
+    ~RealQmfStack();
+
+    // IMAP server and message server; false with the reason in *error.
+    bool start(QString *error);
+
+    bool startImapServer();
+    // A frozen IMAP server accepts connections but never answers: work that needs it hangs.
+    void freezeImapServer(bool frozen);
+    // Every process of the IMAP server ends at once (SIGKILL), frozen or not.
+    void killImapServer();
+
+    bool startMessageServer();
+    void killMessageServer();
+    bool isMessageServerOnBus() const;
+
+    // An enabled IMAP account on the test server; its password may be wrong on purpose.
+    QMailAccountId addAccount(const QString &name, const QString &password) const;
+
+    QString userName() const { return QStringLiteral("user"); }
+    QString password() const { return QStringLiteral("secret-1"); }
+    int imapPort() const { return m_port; }
+    // The user's Maildir on the IMAP server.
+    QString maildir() const;
+
+private:
+    bool writeImapConfiguration();
+    void signalImapServer(int signal);
+
+    QTemporaryDir m_imapDir;
+    int m_port = 0;
+    ZavekTest::ChildProcess m_imapServer;
+    ZavekTest::ChildProcess m_messageServer;
+};
+
+#endif // REALQMFSTACK_H

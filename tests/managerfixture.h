@@ -8,6 +8,8 @@
 #include <zaveknetworkscripted.h>
 #include <zaveksettings.h>
 
+#include "testenvironment.h"
+
 #include <qmailaccount.h>
 #include <qmailmessageserver.h>
 #include <qmailstore.h>
@@ -50,36 +52,10 @@ public:
     QStringList lines;
 };
 
-// Collects every message logged while it lives (and passes it on).
-class WarningLog
+inline QString line(const char *format, uint serial)
 {
-public:
-    WarningLog() : previous(qInstallMessageHandler(&WarningLog::handle)) { current() = this; }
-    ~WarningLog()
-    {
-        current() = nullptr;
-        qInstallMessageHandler(previous);
-    }
-
-    QStringList lines;
-
-private:
-    static WarningLog *&current()
-    {
-        static WarningLog *log = nullptr;
-        return log;
-    }
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
-    {
-        if (WarningLog *log = current()) {
-            log->lines << message;
-            if (log->previous)
-                log->previous(type, context, message);
-        }
-    }
-
-    QtMessageHandler previous;
-};
+    return QString::fromLatin1(format).arg(serial);
+}
 
 class ManagerFixture
 {

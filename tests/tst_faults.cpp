@@ -24,7 +24,6 @@ const char ipcWarning[] =
     "bool ZavekServiceActionManager::executeCurrent() cannot exec service action due to QCopServer connection problems";
 const uid_t unprivileged = 65534;
 
-QString line(const char *format, uint serial) { return QString::fromLatin1(format).arg(serial); }
 
 // Terminal signals per serial in a signal log.
 QMap<uint, int> terminalCounts(const QStringList &lines)

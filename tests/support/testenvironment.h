@@ -1,7 +1,9 @@
 #ifndef TESTENVIRONMENT_H
 #define TESTENVIRONMENT_H
 
+#include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 // Every test executable links this support code. Before main() runs it points HOME,
 // the XDG directories and QMF_DATA at a private temporary directory that is removed at
@@ -18,5 +20,38 @@ QString configPath();
 QString dataPath(const QString &relativePath);
 
 } // namespace ZavekTest
+
+// Collects every message logged while it lives (and passes it on).
+class WarningLog
+{
+public:
+    WarningLog() : previous(qInstallMessageHandler(&WarningLog::handle)) { current() = this; }
+    ~WarningLog()
+    {
+        current() = nullptr;
+        qInstallMessageHandler(previous);
+    }
+
+    int count(const QRegularExpression &pattern) const { return lines.filter(pattern).size(); }
+
+    QStringList lines;
+
+private:
+    static WarningLog *&current()
+    {
+        static WarningLog *log = nullptr;
+        return log;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        if (WarningLog *log = current()) {
+            log->lines << message;
+            if (log->previous)
+                log->previous(type, context, message);
+        }
+    }
+
+    QtMessageHandler previous;
+};
 
 #endif // TESTENVIRONMENT_H

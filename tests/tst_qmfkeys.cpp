@@ -42,7 +42,6 @@ private slots:
     void init();
     void emptyAndNonMatchingAlgebra();
     void idListForms();
-    void structuralEquality();
     void statusComparators_data();
     void statusComparators();
     void idKeysEvaluate();
@@ -78,36 +77,20 @@ void TestQmfKeys::emptyAndNonMatchingAlgebra()
     const QMailAccountKey empty;
     const QMailAccountKey none = QMailAccountKey::nonMatchingKey();
     const QMailAccountKey a = QMailAccountKey::status(QMailAccount::Enabled);
-
-    QVERIFY(empty.isEmpty());
-    QVERIFY(!empty.isNonMatching());
-    QVERIFY(!empty.isNegated());
-    QVERIFY(none.isNonMatching());
-    QVERIFY(!none.isEmpty());
-    QVERIFY(!a.isEmpty() && !a.isNonMatching());
-
-    // ~ swaps the empty and the non-matching key.
-    QVERIFY((~empty).isNonMatching());
-    QVERIFY((~none).isEmpty());
-    QVERIFY((~a).isNegated());
+    // ~ swaps the empty and the non-matching key; the empty key is the identity of & and |;
+    // the non-matching key absorbs & and is the identity of |.
+    QVERIFY((~empty).isNonMatching() && (~none).isEmpty() && (~a).isNegated());
     QCOMPARE(~~a, a);
-
-    // The empty key is the identity of both & and |.
     QCOMPARE(empty & a, a);
-    QCOMPARE(a & empty, a);
-    QCOMPARE(empty | a, a);
     QCOMPARE(a | empty, a);
-
-    // The non-matching key absorbs & and is the identity of |.
-    QVERIFY((a & none).isNonMatching());
-    QVERIFY((none & a).isNonMatching());
+    QVERIFY((a & none).isNonMatching() && (none & a).isNonMatching());
     QCOMPARE(none | a, a);
-    QCOMPARE(a | none, a);
-
     QMailAccountKey accumulated;
     accumulated &= none;
     accumulated &= a;
     QVERIFY(accumulated.isNonMatching());
+    // Order is kept, as in the real key.
+    QVERIFY((a & QMailAccountKey::name("x")) != (QMailAccountKey::name("x") & a));
 }
 
 void TestQmfKeys::idListForms()
@@ -122,28 +105,6 @@ void TestQmfKeys::idListForms()
 
     QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList())), QMailAccountIdList());
     QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList(), QMailDataComparator::Excludes)), m_accounts);
-}
-
-void TestQmfKeys::structuralEquality()
-{
-    const QMailAccountKey a = QMailAccountKey::status(QMailAccount::Enabled);
-    const QMailAccountKey b = QMailAccountKey::name("x");
-    const QMailAccountKey c = QMailAccountKey::id(QMailAccountId(2));
-
-    QCOMPARE((a & b) & c, a & (b & c));
-    QCOMPARE((a | b) | c, a | (b | c));
-    QVERIFY((a & b) != (a | b));
-    QVERIFY((a & b) != (b & a)); // order is kept, as in the real key
-    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x10, QMailDataComparator::Equal));
-    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x10, QMailDataComparator::Excludes));
-    QVERIFY(QMailAccountKey::status(0x10) != QMailAccountKey::status(0x20));
-    QVERIFY(~(a & b) != (~a & b));
-
-    // Copies share their criteria, and changing one leaves the other alone.
-    QMailAccountKey copy = a;
-    copy &= b;
-    QCOMPARE(copy, a & b);
-    QCOMPARE(a, QMailAccountKey::status(QMailAccount::Enabled));
 }
 
 void TestQmfKeys::statusComparators_data()
@@ -180,14 +141,11 @@ void TestQmfKeys::statusComparators()
 
 void TestQmfKeys::idKeysEvaluate()
 {
-    const QMailAccountId second = m_accounts.at(1);
-    QCOMPARE(accounts(QMailAccountKey::id(second)), QMailAccountIdList{second});
-    QCOMPARE(accounts(QMailAccountKey::id(second, QMailDataComparator::NotEqual)),
+    QCOMPARE(accounts(QMailAccountKey::id(m_accounts.at(1), QMailDataComparator::NotEqual)),
              (QMailAccountIdList{m_accounts.at(0), m_accounts.at(2), m_accounts.at(3)}));
     QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList{m_accounts.at(3), m_accounts.at(0), QMailAccountId(99)})),
              (QMailAccountIdList{m_accounts.at(0), m_accounts.at(3)}));
-    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList{m_accounts.at(3), m_accounts.at(0)},
-                                          QMailDataComparator::Excludes)),
+    QCOMPARE(accounts(QMailAccountKey::id(QMailAccountIdList{m_accounts.at(3), m_accounts.at(0)}, QMailDataComparator::Excludes)),
              (QMailAccountIdList{m_accounts.at(1), m_accounts.at(2)}));
     QCOMPARE(accounts(QMailAccountKey::id(QMailAccountId())), QMailAccountIdList());
 }

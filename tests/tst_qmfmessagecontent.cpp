@@ -1,11 +1,9 @@
 #include "qmailmessage.h"
-#include "qmailmessagecontrol.h"
 #include "testenvironment.h"
 
 #include <QtTest>
 
-// Content on disk and content still to come: writeBodyTo with untrusted names, and the
-// partial-download helpers the message server uses.
+// Content on disk: writeBodyTo with untrusted names, never over an existing file or link.
 class TestQmfMessageContent : public QObject
 {
     Q_OBJECT
@@ -122,103 +120,6 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("PK\x03\x04"));
-    }
-
-    void withoutContentKeepsStructure()
-    {
-        QMailMessage complete = load(QStringLiteral("mixed.eml"));
-        complete.setId(QMailMessageId(77));
-        const QMailMessage stored = QmfStandIn::withoutContent(complete);
-
-        QCOMPARE(stored.id(), QMailMessageId(77));
-        QCOMPARE(stored.subject(), complete.subject());
-        QVERIFY(!stored.contentAvailable());
-        QVERIFY(!(stored.status() & QMailMessage::PartialContentAvailable));
-        QVERIFY(stored.status() & QMailMessage::HasAttachments);
-        QCOMPARE(stored.partCount(), complete.partCount());
-        QCOMPARE(stored.findAttachmentLocations(), complete.findAttachmentLocations());
-        QVERIFY(stored.partAt(0).contentAvailable()); // a multipart is always available
-
-        int leaves = 0;
-        stored.foreachPart([&leaves, &complete](const QMailMessagePart &part) {
-            if (part.multipartType() != QMailMessagePartContainer::MultipartNone)
-                return true;
-            ++leaves;
-            const QMailMessagePart &original = complete.partAt(part.location());
-            [&] {
-                QVERIFY(!part.contentAvailable());
-                QVERIFY(!part.hasBody());
-                QCOMPARE(part.contentDisposition().size(), original.body().data(QMailMessageBody::Decoded).size());
-                QCOMPARE(part.contentDisposition().type(), original.contentDisposition().type());
-                QCOMPARE(part.contentType().content(), original.contentType().content());
-                QCOMPARE(part.displayName(), original.displayName());
-            }();
-            return true;
-        });
-        QCOMPARE(leaves, 6);
-
-        // The body search still finds the (empty) text part, so it can be fetched.
-        auto *plain = dynamic_cast<QMailMessagePart *>(stored.findPlainTextContainer());
-        QVERIFY(plain);
-        QCOMPARE(plain->location().toString(true), QStringLiteral("77-1.1"));
-
-        // The size and the partial mark survive a trip through text, as in a store.
-        const QMailMessage reloaded = QMailMessage::fromRfc2822(stored.toRfc2822(QMailMessage::StorageFormat));
-        QVERIFY(!reloaded.partAt(1).contentAvailable());
-        QCOMPARE(reloaded.partAt(1).contentDisposition().size(), 10);
-    }
-
-    void fillingPartsAndMessages()
-    {
-        QMailMessage complete = load(QStringLiteral("mixed.eml"));
-        complete.setId(QMailMessageId(78));
-        QMailMessage stored = QmfStandIn::withoutContent(complete);
-
-        const QMailMessagePart::Location pdf(QStringLiteral("78-2"));
-        QVERIFY(QmfStandIn::fillPart(stored, complete, pdf));
-        QVERIFY(stored.partAt(pdf).contentAvailable());
-        QCOMPARE(stored.partAt(pdf).location(), pdf);
-        QCOMPARE(stored.partAt(pdf).body().data(QMailMessageBody::Decoded), QByteArray("%PDF-1.4\n%"));
-        QVERIFY(!stored.contentAvailable());
-        QVERIFY(stored.status() & QMailMessage::PartialContentAvailable);
-
-        // A range brings a prefix and leaves the part marked partial.
-        const QMailMessagePart::Location text(QStringLiteral("78-4"));
-        QVERIFY(QmfStandIn::fillPartRange(stored, complete, text, 9));
-        QCOMPARE(stored.partAt(text).body().data(), QStringLiteral("Signature"));
-        QVERIFY(!stored.partAt(text).contentAvailable());
-        QVERIFY(stored.partAt(text).partialContentAvailable());
-
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QmfStandIn: no part at")));
-        QVERIFY(!QmfStandIn::fillPart(stored, complete, QMailMessagePart::Location(QStringLiteral("78-9"))));
-
-        QVERIFY(QmfStandIn::fillMessage(stored, complete));
-        QVERIFY(stored.contentAvailable());
-        QCOMPARE(stored.id(), QMailMessageId(78));
-        QVERIFY(stored.partAt(text).contentAvailable());
-        QCOMPARE(stored.partAt(QMailMessagePart::Location(QStringLiteral("78-1.2"))).location().toString(true), QStringLiteral("78-1.2"));
-    }
-
-    void fillingRangesAndSinglePart()
-    {
-        QMailMessage complete = load(QStringLiteral("mixed.eml"));
-        QMailMessage stored = QmfStandIn::withoutContent(complete);
-        QVERIFY(QmfStandIn::fillMessageRange(stored, complete, 1));
-        // The first leaf alone meets the minimum.
-        QVERIFY(stored.partAt(0).partAt(0).contentAvailable());
-        QVERIFY(!stored.partAt(0).partAt(1).contentAvailable());
-        QVERIFY(!stored.contentAvailable());
-
-        const QMailMessage plain = load(QStringLiteral("plain.eml"));
-        QMailMessage bare = QmfStandIn::withoutContent(plain);
-        QVERIFY(!bare.hasBody());
-        QVERIFY(!bare.contentAvailable());
-        QVERIFY(QmfStandIn::fillMessageRange(bare, plain, 10));
-        QVERIFY(bare.contentAvailable());
-        QCOMPARE(bare.body().data(), plain.body().data());
-
-        QTest::ignoreMessage(QtWarningMsg, "QmfStandIn::fillMessage: the complete message has no content");
-        QVERIFY(!QmfStandIn::fillMessage(bare, QMailMessage()));
     }
 };
 

@@ -69,28 +69,12 @@ private slots:
             QCOMPARE(QMailMessagePart::Location(shortText).toString(false), shortText);
     }
 
-    void locationDefaultsAndIds()
-    {
-        QMailMessagePart::Location location(QStringLiteral("3.1"));
-        location.setContainingMessageId(QMailMessageId(9));
-        QCOMPARE(location.toString(true), QStringLiteral("9-3.1"));
-        QVERIFY(location.isValid());
-        QVERIFY(!(location == QMailMessagePart::Location(QStringLiteral("9-3.2"))));
-        QVERIFY(location != QMailMessagePart::Location(QStringLiteral("8-3.1")));
-
-        const QVariant asVariant = QVariant::fromValue(location);
-        QCOMPARE(asVariant.value<QMailMessagePart::Location>().toString(true), QStringLiteral("9-3.1"));
-    }
-
     void locationRejectsJunk_data()
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("leading zero index") << "42-01";
-        QTest::newRow("leading zero id") << "042-1";
         QTest::newRow("letters") << "abc-1";
         QTest::newRow("zero index") << "1-0";
-        QTest::newRow("empty index") << "1-2..3";
-        QTest::newRow("negative") << "1--2";
         QTest::newRow("huge index") << "1-99999999999";
     }
 
@@ -117,18 +101,6 @@ private slots:
         QVERIFY(!message.contains(QMailMessagePart::Location(QStringLiteral("5-3.2"))));
         QVERIFY(!message.contains(QMailMessagePart::Location(QStringLiteral("5-4"))));
         QCOMPARE(message.partAt(QMailMessagePart::Location(QStringLiteral("5-3.1"))).body().data(), QStringLiteral("inner"));
-
-        // Removing renumbers what follows; a detached part has no location.
-        message.removePartAt(0);
-        QCOMPARE(message.partAt(1).partAt(0).location().toString(true), QStringLiteral("5-2.1"));
-        message.prependPart(textPart("text/plain", QStringLiteral("first")));
-        QCOMPARE(message.partAt(2).partAt(0).location().toString(true), QStringLiteral("5-3.1"));
-        const QMailMessagePart detached;
-        QCOMPARE(detached.partNumber(), -1);
-        QVERIFY(!detached.location().isValid(false));
-        // A copy keeps its location.
-        const QMailMessagePart copy = message.partAt(2);
-        QCOMPARE(copy.location().toString(true), QStringLiteral("5-3"));
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessage::partAt: no part at")));
         QVERIFY(message.partAt(QMailMessagePart::Location(QStringLiteral("5-9"))).partCount() == 0);
@@ -297,37 +269,11 @@ private slots:
         QCOMPARE(again.data(QMailMessageBody::Decoded), data);
     }
 
-    void bodyFiles()
-    {
-        QTemporaryDir dir;
-        const QString source = dir.filePath(QStringLiteral("source.txt"));
-        QFile file(source);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("file content");
-        file.close();
-        const QMailMessageBody body = QMailMessageBody::fromFile(source, QMailMessageContentType("text/plain"), QMailMessageBody::Base64, QMailMessageBody::RequiresEncoding);
-        QCOMPARE(body.length(), 12);
-        QCOMPARE(body.data(QMailMessageBody::Encoded), QByteArray("ZmlsZSBjb250ZW50\n"));
-        const QString target = dir.filePath(QStringLiteral("out.txt"));
-        QVERIFY(body.toFile(target, QMailMessageBody::Decoded));
-        QFile written(target);
-        QVERIFY(written.open(QIODevice::ReadOnly));
-        QCOMPARE(written.readAll(), QByteArray("file content"));
-
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessageBody::fromFile: cannot read")));
-        const QMailMessageBody missing = QMailMessageBody::fromFile(dir.filePath(QStringLiteral("none")), QMailMessageContentType("text/plain"), QMailMessageBody::Base64, QMailMessageBody::RequiresEncoding);
-        QVERIFY(missing.isEmpty());
-    }
-
     void headerFields()
     {
         QMailMessagePart part;
         part.setHeaderField(QStringLiteral("X-Test"), QStringLiteral("one"));
-        part.appendHeaderField(QStringLiteral("x-test"), QStringLiteral("two"));
         QCOMPARE(part.headerFieldText(QStringLiteral("X-TEST")), QStringLiteral("one"));
-        QCOMPARE(part.headerFieldsText(QStringLiteral("X-Test")), QStringList({"one", "two"}));
-        part.setHeaderField(QStringLiteral("x-TEST"), QStringLiteral("three"));
-        QCOMPARE(part.headerFieldsText(QStringLiteral("X-Test")), QStringList({"three", "two"}));
         part.removeHeaderField(QStringLiteral("X-test"));
         QVERIFY(part.headerField(QStringLiteral("X-Test")).isNull());
         QCOMPARE(part.headerFieldText(QStringLiteral("X-Test")), QString());
@@ -388,7 +334,6 @@ private slots:
         QFETCH(QByteArray, encoded);
         QFETCH(QString, decoded);
         QCOMPARE(QMailMessageHeaderField::decodeContent(encoded), decoded);
-        QCOMPARE(QMailMessageHeaderField::decodeContent(QMailMessageHeaderField::encodeWord(decoded)), decoded);
     }
 
     void messageHeadersUpdateMetaData()
@@ -415,10 +360,6 @@ private slots:
         message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
         QCOMPARE(message.recipients().last().address(), QStringLiteral("hidden@x.example"));
 
-        message.setStatus(QMailMessage::ContentAvailable, true);
-        QVERIFY(message.contentAvailable());
-        message.setStatus(QMailMessage::ContentAvailable, false);
-        QVERIFY(!message.contentAvailable());
     }
 
     void serialisationRoundTrip()
@@ -476,34 +417,29 @@ private slots:
         QCOMPARE(list.size(), 4);
         QCOMPARE(list.at(1).name(), QStringLiteral("B, C"));
         QCOMPARE(list.at(2).address(), QStringLiteral("d@x.example"));
-        QCOMPARE(QMailAddress::toStringList(list.mid(0, 2)), QStringList({"a@x.example", "\"B, C\" <b@x.example>"}));
     }
 
-    void timeStamps()
+    void timeStampParsing_data()
     {
-        const QMailTimeStamp stamp(QStringLiteral("Tue, 3 Mar 2026 09:14:55 +0130"));
-        QVERIFY(!stamp.isNull());
-        QCOMPARE(stamp.toUTC(), QDateTime(QDate(2026, 3, 3), QTime(7, 44, 55), Qt::UTC));
-        QCOMPARE(stamp.toLocalTime().timeSpec(), Qt::LocalTime);
-        QCOMPARE(stamp.toLocalTime().toUTC(), stamp.toUTC());
-        QCOMPARE(stamp.toString(), QStringLiteral("Tue, 3 Mar 2026 09:14:55 +0130"));
-        QCOMPARE(QMailTimeStamp(stamp.toString()), stamp);
-        QCOMPARE(stamp.toString(QMailTimeStamp::Rfc3501), QStringLiteral("03-Mar-2026 09:14:55 +0130"));
-        QCOMPARE(stamp.toString(QMailTimeStamp::Rfc3339), QStringLiteral("2026-03-03T09:14:55+01:30"));
-        QVERIFY(stamp < QMailTimeStamp(QStringLiteral("Tue, 3 Mar 2026 07:45:00 +0000")));
-        QVERIFY(stamp > QMailTimeStamp(QStringLiteral("Tue, 3 Mar 2026 07:44:00 +0000")));
-        QCOMPARE(QMailTimeStamp(QStringLiteral("3 Mar 26 09:14 GMT")).toUTC(), QDateTime(QDate(2026, 3, 3), QTime(9, 14), Qt::UTC));
-        QCOMPARE(QMailTimeStamp(QStringLiteral("Mon, 9 Mar 2026 07:45:00 EST")).toUTC(), QDateTime(QDate(2026, 3, 9), QTime(12, 45), Qt::UTC));
-
-        QVERIFY(QMailTimeStamp().isNull());
-        QCOMPARE(QMailTimeStamp().toString(), QString());
-        QVERIFY(!QMailTimeStamp().toLocalTime().isValid());
-        QVERIFY(QMailTimeStamp(QStringLiteral("yesterday")).isNull());
-        QVERIFY(QMailTimeStamp(QStringLiteral("31 Feb 2026 10:00:00 +0000")).isNull());
-        const QDateTime now(QDate(2026, 1, 1), QTime(12, 0), Qt::OffsetFromUTC, 3600);
-        QCOMPARE(QMailTimeStamp(now).toUTC(), now.toUTC());
-        QCOMPARE(QMailTimeStamp(now).utcOffset(), 3600);
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("utc");   // invalid: must parse as null
+        QTest::newRow("offset +0130") << "Tue, 3 Mar 2026 09:14:55 +0130" << QDateTime({2026, 3, 3}, {7, 44, 55}, Qt::UTC);
+        QTest::newRow("two-digit year, GMT") << "3 Mar 26 09:14 GMT" << QDateTime({2026, 3, 3}, {9, 14}, Qt::UTC);
+        QTest::newRow("zone EST") << "Mon, 9 Mar 2026 07:45:00 EST" << QDateTime({2026, 3, 9}, {12, 45}, Qt::UTC);
+        QTest::newRow("words") << "yesterday" << QDateTime();
+        QTest::newRow("31 February") << "31 Feb 2026 10:00:00 +0000" << QDateTime();
     }
+
+    void timeStampParsing()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, utc);
+        const QMailTimeStamp stamp(text);
+        QCOMPARE(stamp.isNull(), !utc.isValid());
+        QCOMPARE(stamp.toUTC(), utc);
+        QCOMPARE(stamp.toLocalTime().toUTC(), utc);
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestQmfMessageModel)

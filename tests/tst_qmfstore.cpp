@@ -54,7 +54,6 @@ class TestQmfStore : public QObject
 
 private slots:
     void init();
-    void freshStore();
     void addWritesIdsAndRefusesStoredObjects();
     void addFolderChecksParents();
     void addMessageStampsPartLocations();
@@ -68,27 +67,11 @@ private slots:
     void removedFolderLeavesAccountStandardFolders();
     void localStorageFolderStays();
     void updateMessagesMetaDataFlags();
-    void accountStandardFoldersAndCustomFields();
-    void accountConfigurationServices();
-    void ipcConnectionState();
-    void armedErrorFailsOnlyNextQuery();
-    void resetRestartsIds();
 };
 
 void TestQmfStore::init()
 {
     QmfStandIn::resetStore();
-}
-
-void TestQmfStore::freshStore()
-{
-    QMailStore *store = QMailStore::instance();
-    QCOMPARE(store->queryFolders(), QMailFolderIdList{QMailFolderId(1)});
-    QCOMPARE(store->countAccounts() + store->countMessages(), 0);
-    const QMailFolder local(QMailFolderId(1));
-    QCOMPARE(local.path(), QStringLiteral("Local Storage"));
-    QCOMPARE(local.status(), QMailFolder::MessagesPermitted);
-    QVERIFY(store->isIpcConnectionEstablished());
 }
 
 void TestQmfStore::addWritesIdsAndRefusesStoredObjects()
@@ -387,82 +370,8 @@ void TestQmfStore::updateMessagesMetaDataFlags()
     QCOMPARE(QMailMessageMetaData(other).status(), quint64(0));
 }
 
-void TestQmfStore::accountStandardFoldersAndCustomFields()
-{
-    QMailAccount account;
-    QTest::ignoreMessage(QtWarningMsg, "void QMailAccount::setStandardFolder(QMailFolder::StandardFolder, "
-                                       "const QMailFolderId&) Cannot set the outbox folder of an account");
-    account.setStandardFolder(QMailFolder::OutboxFolder, QMailFolderId(1));
-    QVERIFY(!account.standardFolder(QMailFolder::OutboxFolder).isValid());
 
-    QVERIFY(account.customField("pushEnabled").isNull());
-    account.setCustomField("pushEnabled", "");
-    QVERIFY(!account.customField("pushEnabled").isNull());
-}
 
-void TestQmfStore::accountConfigurationServices()
-{
-    QMailAccountConfiguration config;
-    QVERIFY(config.addServiceConfiguration("smtp"));
-    QVERIFY(config.addServiceConfiguration("imap4"));
-    QVERIFY(!config.addServiceConfiguration("smtp"));
-    QCOMPARE(config.services(), (QStringList{"imap4", "smtp"}));
-    QVERIFY(config.serviceConfiguration("smtp").value("server").isNull());
-}
-
-void TestQmfStore::ipcConnectionState()
-{
-    QMailStore *store = QMailStore::instance();
-    QSignalSpy established(store, SIGNAL(ipcConnectionEstablished()));
-
-    QmfStandIn::setIpcConnectionEstablished(false);
-    QVERIFY(!store->isIpcConnectionEstablished());
-    QmfStandIn::setIpcConnectionEstablished(false);
-    QCOMPARE(established.count(), 0);
-
-    QmfStandIn::setIpcConnectionEstablished(true);
-    QVERIFY(store->isIpcConnectionEstablished());
-    QCOMPARE(established.count(), 1);
-    QmfStandIn::setIpcConnectionEstablished(true);
-    QCOMPARE(established.count(), 1);
-
-    QmfStandIn::setIpcConnectionEstablished(false);
-    QmfStandIn::resetStore();
-    QVERIFY(store->isIpcConnectionEstablished());
-}
-
-void TestQmfStore::armedErrorFailsOnlyNextQuery()
-{
-    QMailStore *store = QMailStore::instance();
-    addMessage(QMailAccountId(), QMailFolderId(1));
-
-    QmfStandIn::setNextError(QMailStore::NotYetImplemented);
-    QCOMPARE(store->queryMessages(QMailMessageKey(), QMailMessageSortKey(), 1), QMailMessageIdList());
-    QCOMPARE(int(store->lastError()), 4);
-    QCOMPARE(store->queryMessages().size(), 1);
-    QCOMPARE(store->lastError(), QMailStore::NoError);
-
-    QmfStandIn::setNextError(QMailStore::StorageInaccessible);
-    QCOMPARE(store->countFolders(), 0);
-    QCOMPARE(store->lastError(), QMailStore::StorageInaccessible);
-    QCOMPARE(store->countFolders(), 1);
-
-    QmfStandIn::setNextError(QMailStore::FrameworkFault);
-    QmfStandIn::resetStore();
-    QCOMPARE(store->countFolders(), 1);
-}
-
-void TestQmfStore::resetRestartsIds()
-{
-    const QMailAccountId account = addAccount("a");
-    const QMailFolderId folder = addFolder("f", account);
-    const QMailMessageId message = addMessage(account, folder);
-    QmfStandIn::resetStore();
-    QCOMPARE(QMailStore::instance()->countAccounts(), 0);
-    QCOMPARE(addAccount("b"), account);
-    QCOMPARE(addFolder("g", account), folder);
-    QCOMPARE(addMessage(account, folder), message);
-}
 
 QTEST_GUILESS_MAIN(TestQmfStore)
 #include "tst_qmfstore.moc"

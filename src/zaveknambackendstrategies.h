@@ -34,8 +34,9 @@ protected:
      * Starts waiting for @p reply.
      *
      * A reply that has already finished is answered on the next event-loop turn with its
-     * error, also when the application deletes it meanwhile. A null reply logs a warning and is answered there with
-     * QNetworkReply::UnknownNetworkError, so the application is called back in every case.
+     * error, also when the application deletes it meanwhile. A null reply logs a warning
+     * and is answered there with QNetworkReply::UnknownNetworkError, so the application is
+     * called back in every case.
      * @param reply the reply to wait for; deleted by the closure when it has finished.
      * @param parent the QObject parent; usually none.
      */

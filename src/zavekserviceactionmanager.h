@@ -551,9 +551,11 @@ signals:
      * The operation's activity changed.
      *
      * - QMailServiceAction::Pending, with an empty status: the request was queued behind
-     *   another operation, was merged into an existing one (the serial is that one's), or
-     *   its run was interrupted by a more urgent request and it waits to run again. An
-     *   operation that starts at once gets no Pending from the manager.
+     *   another operation or took the place of one that waits and has to wait too, was
+     *   merged into an existing one (the serial is that one's), or its run was interrupted
+     *   by a more urgent request and it waits to run again. A request that becomes the
+     *   operation to run on an idle manager gets no Pending, even while it waits for the
+     *   network or the message server.
      * - QMailServiceAction::InProgress and further Pending reports: as the service action
      *   reports them, with its status.
      * - QMailServiceAction::Successful or QMailServiceAction::Failed: the end, exactly once

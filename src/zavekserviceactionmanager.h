@@ -76,6 +76,11 @@ inline uint qHash(const HashedText &key, uint seed = 0) { return key.hash ^ seed
  *   networkSessionIdleInterval(). Store changes need no network.
  * - While the message store's connection to the message server is down, nothing starts;
  *   the waiting operation starts when it comes up.
+ * - When the message server leaves the session bus (it stopped or crashed), the running
+ *   operation ends Failed with QMailServiceAction::Status::ErrInternalServer and a status
+ *   text saying so (an interrupted one is queued again instead), serviceActivityChanged()
+ *   reports Idle, and nothing starts until the server is back; then the queue goes on.
+ *   Without a session bus there is no such watch.
  * - An operation that the server ends with QMailServiceAction::Status::ErrInternalStateReset
  *   is started again, up to three times in a row, then reported as failed.
  *
@@ -92,9 +97,10 @@ inline uint qHash(const HashedText &key, uint seed = 0) { return key.hash ^ seed
  * to the event loop. Copy the list if you need it longer; never keep the pointer.
  *
  * Warnings are logged through Qt's message handler (qWarning) when an operation fails,
- * when it cannot start because the message server is unreachable, when the network
- * session cannot be opened, and when the server's reports do not match the operation that
- * runs (they are then dropped).
+ * when it cannot start because the message server is unreachable, when the message server
+ * leaves the session bus and when it returns, when the network session cannot be opened,
+ * and when the server's reports do not match the operation that runs (they are then
+ * dropped).
  */
 class ZavekServiceActionManager : public QObject
 {
@@ -207,7 +213,10 @@ public:
          */
         virtual QString description() const = 0;
 
-        /// The shared service action that carries the operation out; not owned.
+        /**
+     * The shared service action that carries the operation out; not owned. The manager
+     * replaces it when the message server was lost while it ran.
+     */
         QMailServiceAction *_serviceAction;
         /// Cache of description(); empty until it is first asked for.
         mutable QString _description;

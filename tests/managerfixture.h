@@ -52,9 +52,11 @@ public:
     QStringList lines;
 };
 
-inline QString line(const char *format, uint serial)
+// A signal log line: "A%1 Failed %2" with the serial and, where the format asks, the code.
+inline QString line(const char *format, uint serial, int code = 0)
 {
-    return QString::fromLatin1(format).arg(serial);
+    const QString text = QString::fromLatin1(format).arg(serial);
+    return text.contains(QLatin1String("%2")) ? text.arg(code) : text;
 }
 
 class ManagerFixture

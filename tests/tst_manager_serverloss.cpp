@@ -21,11 +21,6 @@ const QRegularExpression lostWarning("onMessageServerUnregistered\\(\\) the mess
 const QRegularExpression waitingWarning("executeCurrent\\(\\) the message server is gone: waiting for it");
 const QRegularExpression backWarning("onMessageServerRegistered\\(\\) the message server is back");
 
-QString line(const char *format, uint serial, int code = 0)
-{
-    return QString::fromLatin1(format).arg(serial).arg(code);
-}
-
 // The terminal lines of a signal log.
 QStringList ended(const QStringList &lines)
 {

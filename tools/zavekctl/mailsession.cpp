@@ -148,6 +148,12 @@ void MailSession::finish()
     m_view.note(QString());
     printMessageTable(m_out, inboxMessages());
     m_view.note(QString());
+    if (!m_sessionCreated) {
+        // With the connectivity option off the device counts as online: no session to close.
+        m_view.note(QStringLiteral("-- all requests done; no network session was needed"));
+        QTimer::singleShot(0, this, [this] { QCoreApplication::exit(m_failures == 0 ? 0 : 1); });
+        return;
+    }
     m_view.note(QStringLiteral("-- all requests done; the network session closes after %1 ms of idle messaging")
                     .arg(m_options.idleInterval));
     m_finished = true;
@@ -236,6 +242,7 @@ void MailSession::onActivityChanged(Serial serial, QMailServiceAction::Activity 
 
 void MailSession::onSessionCreated(ZavekScriptedNetworkSession *session)
 {
+    m_sessionCreated = true;
     m_view.note(QStringLiteral("-- network: session requested on \"Home Wi-Fi\", link comes up in %1 ms")
                     .arg(m_options.linkDelay));
     QPointer<ZavekScriptedNetworkSession> guarded(session);

@@ -68,6 +68,7 @@ private:
     ZavekServiceActionManager::Serial m_preemptedSerial = 0;
     QElapsedTimer m_idleSince;
     bool m_finished = false;
+    bool m_sessionCreated = false;
 };
 
 #endif // ZAVEKCTL_MAILSESSION_H

@@ -2,6 +2,7 @@
 // cancellation, the completion path and the status and progress relays.
 
 #include "zavekserviceactionmanager.h"
+#include "zavekserviceactionmanager_caches_p.h"
 #include "zavekserviceactionmanager_p.h"
 
 #include "zavekglobal.h"
@@ -34,39 +35,6 @@ void cancelAction(QMailServiceAction *action)
     else
         qWarning() << "void<unnamed>::cancelAction(QMailServiceAction*)"
                    << "Cannot cancel service action: not Pending or InProgress";
-}
-
-// An operation's cache entries usually hold just its serial; those share one list, built
-// on first use, instead of allocating one each.
-template <typename Cache, typename Key>
-void addToCache(Cache &cache, const Key &key, uint serial, QList<uint> &justSerial)
-{
-    QList<uint> &serials = cache[key];
-    if (!serials.isEmpty()) {
-        serials.append(serial);
-        return;
-    }
-    if (justSerial.isEmpty())
-        justSerial.append(serial);
-    serials = justSerial;
-}
-
-template <typename Cache, typename Key>
-void removeFromCache(Cache &cache, const Key &key, uint serial)
-{
-    const auto entry = cache.find(key);
-    if (entry == cache.end())
-        return;
-    QList<uint> &serials = entry.value();
-    // By key: erase() would search the following node of a table that may be emptying. A
-    // list of just this serial goes whole; removing from it would copy a shared list first.
-    if (serials.size() == 1 && serials.at(0) == serial) {
-        cache.remove(key);
-        return;
-    }
-    serials.removeOne(serial);
-    if (serials.isEmpty())
-        cache.remove(key);
 }
 
 } // namespace
@@ -122,6 +90,7 @@ ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationMa
                                                      QObject *parent)
     : QObject(parent)
     , queue(new ActionQueue)
+    , caches(new OperationCaches)
 {
     networkConfig = networkConfigurationManager ? networkConfigurationManager
                                                 : ZavekNetworkConfigurationManager::create(this);
@@ -175,11 +144,18 @@ const ZavekServiceActionManager::OperationInfo *ZavekServiceActionManager::opera
     return queue->find(serial).data();
 }
 
+const QList<uint> &ZavekServiceActionManager::operations(const QMailMessageId &id) const
+{
+    static const QList<uint> NULL_OPLIST;
+    const QList<uint> *found = caches->operations(id);
+    return found ? *found : NULL_OPLIST;
+}
+
 const QList<uint> &ZavekServiceActionManager::operations(const QMailMessagePartContainer::Location &location) const
 {
     static const QList<uint> NULL_OPLIST;
-    const auto found = partLocationCache.constFind(HashedText(location.toString(true)));
-    return found == partLocationCache.constEnd() ? NULL_OPLIST : found.value();
+    const QList<uint> *found = caches->operations(location.toString(true));
+    return found ? *found : NULL_OPLIST;
 }
 
 ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(ActionPointer action) const
@@ -197,12 +173,12 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     case Action::MergeAlways:
         if (!current.isNull() && current->description() == description.text)
             return current;
-        return queue->findEqual(description, [](const ActionPointer &) { return true; });
+        return queue->findEqual(description, [](const Action &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
         if (!current.isNull() && !current->_started && current->description() == description.text)
             return current;
-        return queue->findEqual(description, [](const ActionPointer &candidate) { return !candidate->_started; });
+        return queue->findEqual(description, [](const Action &candidate) { return !candidate._started; });
     case Action::MergeIfLastStoreChange: {
         // Merging behind a later store change would undo the user's last change.
         ActionPointer last = queue->lastStoreChange();
@@ -218,16 +194,7 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
 
 void ZavekServiceActionManager::removeFromCaches(Action *action)
 {
-    // Each entry was recorded on the operation when it was made, so only its own keys are
-    // visited, exactly as they were stored; operations usually end in the order they were
-    // queued, so their serials sit near the heads of the lists.
-    const uint serial = action->_serial;
-    for (const QMailMessageId &id : qAsConst(action->_cachedIds))
-        removeFromCache(messageIdCache, id, serial);
-    for (const HashedText &key : qAsConst(action->_cachedLocations))
-        removeFromCache(partLocationCache, key, serial);
-    action->_cachedIds.clear();
-    action->_cachedLocations.clear();
+    caches->remove(*action);
 }
 
 // ---- queue and scheduler ----
@@ -245,8 +212,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueue(ActionPoint
                                                                      const QMailMessageId &id,
                                                                      const QString &partLocationKey)
 {
-    const QMailMessageId ids[] = {id};
-    return enqueueFor(std::move(action), partLocation, ids, partLocationKey);
+    return enqueueFor(std::move(action), partLocation, id, partLocationKey);
 }
 
 template <typename IdRange>
@@ -292,16 +258,9 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
     }
 
     const Serial serial = action->_serial;
-    QList<uint> justSerial;
-    for (const QMailMessageId &id : ids) {
-        addToCache(messageIdCache, id, serial, justSerial);
-        action->_cachedIds.append(id);
-    }
-    if (partLocation.isValid(true)) {
-        const HashedText key(partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey);
-        addToCache(partLocationCache, key, serial, justSerial);
-        action->_cachedLocations.append(key);
-    }
+    caches->enter(*action, ids);
+    if (partLocation.isValid(true))
+        caches->enterPart(*action, partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey);
 
     if (existing.isNull() && current == action) {
         // Queued first and then chosen in place of a waiting one: it is told it waits too.

@@ -20,7 +20,6 @@
 #include <QScopedPointer>
 #include <QSharedPointer>
 #include <QString>
-#include <QVarLengthArray>
 
 class QDBusServiceWatcher;
 class QTimer;
@@ -29,20 +28,7 @@ class ZavekNetworkSession;
 
 namespace ZavekServiceActionManagerPrivate {
 class ActionQueue;
-
-// A text key that carries its hash, so that large tables do not hash it again at every
-// lookup and removal.
-struct HashedText {
-    HashedText() = default;
-    explicit HashedText(const QString &text) : text(text), hash(qHash(text)) {}
-    HashedText(const QString &text, uint hash) : text(text), hash(hash) {}
-    bool operator==(const HashedText &other) const { return hash == other.hash && text == other.text; }
-
-    QString text;
-    uint hash = 0;
-};
-
-inline uint qHash(const HashedText &key, uint seed = 0) { return key.hash ^ seed; }
+class OperationCaches;
 }
 
 /**
@@ -174,7 +160,7 @@ public:
         };
 
         /// How a later equal request may be merged into this operation.
-        enum MergePolicy {
+        enum MergePolicy : quint8 {
             /// Retrievals: merged also into the running operation.
             MergeAlways,
             /// Send, export and sync: the server snapshots its input when it starts, so
@@ -242,9 +228,11 @@ public:
         /// The service action was already asked to cancel.
         bool _cancelRequested = false;
         /// Restarts after internal-state resets in a row.
-        int _resetRestarts = 0;
+        quint8 _resetRestarts = 0;
         /// Whether #_descriptionHash has been worked out.
         bool _descriptionHashed = false;
+        /// Whether the serial was entered under the one message id #_cacheId.
+        bool _cachedUnderId = false;
         /// Hash of description(), once worked out.
         uint _descriptionHash = 0;
         /// Position in queue order.
@@ -253,10 +241,19 @@ public:
         Action *_queuePrevious = nullptr;
         /// The neighbour towards the tail of the queue.
         Action *_queueNext = nullptr;
-        /// Message ids under which the serial was entered, exactly as stored, once per entry.
-        QVarLengthArray<QMailMessageId, 1> _cachedIds;
-        /// Part location keys under which the serial was entered, once per entry.
-        QVarLengthArray<ZavekServiceActionManagerPrivate::HashedText, 1> _cachedLocations;
+        /// The next queued operation with the same description, in queue order.
+        Action *_nextEqual = nullptr;
+        /// The message id under which the serial was entered, when it names one message.
+        QMailMessageId _cacheId;
+        /// The message ids under which the serial was entered, when there are several.
+        QMailMessageIdList _cacheIds;
+        /// Where description() holds the part location key, for the operations that have one.
+        quint16 _partKeyOffset = 0;
+        /// Length of the part location key under which the serial was entered; 0 while it
+        /// is not entered under one.
+        quint16 _partKeyLength = 0;
+        /// Hash of the part location key.
+        uint _partKeyHash = 0;
         ///@}
 
     private:
@@ -318,12 +315,7 @@ public:
      * operation concerns the message. The reference is valid only until the next call of
      * a manager function or the next return to the event loop; copy the list to keep it.
      */
-    const QList<uint> &operations(const QMailMessageId &id) const
-    {
-        static const QList<uint> NULL_OPLIST;
-        const auto found = messageIdCache.constFind(id);
-        return found == messageIdCache.constEnd() ? NULL_OPLIST : found.value();
-    }
+    const QList<uint> &operations(const QMailMessageId &id) const;
     /**
      * Serials of the unfinished operations that concern the part: retrieveMessagePart()
      * and retrieveMessagePartRange() of that location.
@@ -632,8 +624,8 @@ private:
     QScopedPointer<ZavekServiceActionManagerPrivate::ActionQueue> queue;
     ActionPointer current;
     bool waitingForIpc = false;
-    QHash<QMailMessageId, QList<uint> > messageIdCache;
-    QHash<ZavekServiceActionManagerPrivate::HashedText, QList<uint> > partLocationCache;
+    // Serials by message id and by part location.
+    QScopedPointer<ZavekServiceActionManagerPrivate::OperationCaches> caches;
     ZavekNetworkConfigurationManager *networkConfig = nullptr;
     ZavekNetworkSession *networkSession = nullptr;
     QList<QSharedPointer<QMailActionInfo> > observedActions;

@@ -25,6 +25,11 @@ void appendIds(QString &text, const QMailMessageIdList &ids)
 // Additions and updates are described by their content identifiers or ids only, which two
 // different requests can share; a number drawn here keeps their descriptions apart so that
 // no request is merged away and its messages left unwritten.
+// The part retrievals' descriptions begin with these; the part location key follows, and the
+// manager's part cache reads it from there instead of keeping a copy.
+const QLatin1String PartPrefix("retrieve-message-part:part-location=");
+const QLatin1String PartRangePrefix("retrieve-message-part-range:part-location=");
+
 quint64 nextUnmergeableRequest()
 {
     static QAtomicInteger<quint64> counter;
@@ -319,8 +324,9 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                             const QString &key)
             : Action(action, High, true), partLocation(partLocation)
         {
-            // Same text as the format below would give; built once, the key is shared.
-            _description = QLatin1String("retrieve-message-part:part-location=") % key;
+            // Same text as the format below would give, built in one allocation.
+            _description = PartPrefix % key;
+            _partKeyOffset = quint16(PartPrefix.size());
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
         QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }
@@ -336,7 +342,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
         QString description() const override
         {
             if (_description.isEmpty())
-                _description = QStringLiteral("retrieve-message-part:part-location=%1").arg(partLocation.toString(true));
+                _description = PartPrefix % partLocation.toString(true);
             return _description;
         }
         QMailMessagePartContainer::Location partLocation;
@@ -358,6 +364,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                                  uint minimum)
             : Action(action, High, true), partLocation(partLocation), minimum(minimum)
         {
+            _partKeyOffset = quint16(PartRangePrefix.size());
         }
         void exec() override
         {
@@ -371,9 +378,8 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
         QString description() const override
         {
             if (_description.isEmpty())
-                _description = QStringLiteral("retrieve-message-part-range:part-location=%1;minimum=%2")
-                                   .arg(partLocation.toString(true))
-                                   .arg(minimum);
+                _description = PartRangePrefix % partLocation.toString(true) % QLatin1String(";minimum=")
+                    % QString::number(minimum);
             return _description;
         }
         QMailMessagePartContainer::Location partLocation;

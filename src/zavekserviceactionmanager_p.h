@@ -1,14 +1,12 @@
 #ifndef ZAVEKSERVICEACTIONMANAGER_P_H
 #define ZAVEKSERVICEACTIONMANAGER_P_H
 
+#include "zavekflatindex_p.h"
 #include "zavekserviceactionmanager.h"
 
-#include <QHash>
-#include <QList>
 #include <QMap>
 #include <QSharedPointer>
 #include <QString>
-#include <QVarLengthArray>
 
 #include <map>
 
@@ -16,9 +14,14 @@ namespace ZavekServiceActionManagerPrivate {
 
 typedef QSharedPointer<ZavekServiceActionManager::Action> ActionPointer;
 
-// The manager's tables grow by doubling but are not shrunk step by step while they drain
-// (each shrink rebuilds the whole table); they are released once empty. reserved is the
-// size a table was last reserved for.
+// A text key that carries its hash, so that it is not hashed again at every lookup.
+struct HashedText {
+    HashedText(const QString &text, uint hash) : text(text), hash(hash) {}
+
+    QString text;
+    uint hash = 0;
+};
+
 // The description of an operation as a table key; its hash is worked out once.
 inline HashedText descriptionKey(ZavekServiceActionManager::Action &action)
 {
@@ -38,24 +41,6 @@ inline bool isStoreChange(const ZavekServiceActionManager::Action &action)
         || action._mergePolicy == ZavekServiceActionManager::Action::MergeNever;
 }
 
-template <typename Hash>
-void reserveAhead(Hash &table, int &reserved)
-{
-    if (table.size() < reserved)
-        return;
-    reserved = qMax(64, 2 * table.size());
-    table.reserve(reserved);
-}
-
-template <typename Hash>
-void releaseIfEmpty(Hash &table, int &reserved)
-{
-    if (reserved == 0 || !table.isEmpty())
-        return;
-    table = Hash();
-    reserved = 0;
-}
-
 // The manager's queue, indexed so that appending, merging, cancelling and taking the next
 // operation cost the same whatever its length. Queue order is arrival order, except that a
 // prepended operation goes to the head. takeNext() returns the most urgent operation,
@@ -63,8 +48,8 @@ void releaseIfEmpty(Hash &table, int &reserved)
 class ActionQueue
 {
 public:
-    bool isEmpty() const { return m_positions.isEmpty(); }
-    int size() const { return m_positions.size(); }
+    bool isEmpty() const { return m_bySerial.isEmpty(); }
+    int size() const { return m_bySerial.size(); }
 
     void append(const ActionPointer &action);
     void prepend(const ActionPointer &action);
@@ -79,16 +64,16 @@ public:
     bool contains(const ActionPointer &action) const;
 
     // The first queued operation with this description, in queue order, that accepted()
-    // approves; null when there is none.
+    // approves; null when there is none. Only operations that merge by description
+    // (MergeAlways, MergeUnlessStarted) are found.
     template <typename Predicate>
     ActionPointer findEqual(const HashedText &description, Predicate accepted) const
     {
-        const auto equal = m_byDescription.constFind(description);
-        if (equal == m_byDescription.constEnd())
-            return ActionPointer();
-        for (const ActionPointer &candidate : equal.value()) {
-            if (accepted(candidate))
-                return candidate;
+        const ZavekServiceActionManager::Action *const *first = m_byDescription.find(description, description.hash);
+        for (const ZavekServiceActionManager::Action *candidate = first ? *first : nullptr; candidate;
+             candidate = candidate->_nextEqual) {
+            if (accepted(*candidate))
+                return find(candidate->_serial);
         }
         return ActionPointer();
     }
@@ -98,8 +83,7 @@ public:
     template <typename Visit>
     void forEach(Visit visit) const
     {
-        for (const ActionPointer &action : m_positions)
-            visit(action);
+        m_bySerial.forEach(visit);
     }
 
 private:
@@ -108,24 +92,39 @@ private:
         ZavekServiceActionManager::Action *head = nullptr;
         ZavekServiceActionManager::Action *tail = nullptr;
     };
-    // Usually one operation per description; more only for repeated store changes and
-    // follow-ups of snapshot requests.
-    typedef QVarLengthArray<ActionPointer, 1> EqualActions;
+    // The queue's own references, by serial.
+    struct BySerial {
+        static uint hashOf(const ActionPointer &action) { return action->_serial; }
+        static bool matches(const ActionPointer &action, uint serial) { return action->_serial == serial; }
+    };
+    // The first queued operation of each description; the others with the same description
+    // (repeated snapshot requests and their follow-ups) follow it through _nextEqual.
+    struct ByDescription {
+        static uint hashOf(const ZavekServiceActionManager::Action *action) { return action->_descriptionHash; }
+        static bool matches(const ZavekServiceActionManager::Action *action, const HashedText &description)
+        {
+            return action->_descriptionHash == description.hash && action->_description == description.text;
+        }
+        static bool matches(const ZavekServiceActionManager::Action *action, const ZavekServiceActionManager::Action *same)
+        {
+            return action == same;
+        }
+    };
 
     void insert(const ActionPointer &action, qint64 order, bool atHead);
+    void linkEqual(ZavekServiceActionManager::Action *action, bool atHead);
+    void unlinkEqual(ZavekServiceActionManager::Action *action);
     // Null when no operation with this serial is queued.
     ActionPointer remove(uint serial);
     const ZavekServiceActionManager::Action *head() const;
 
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
-    QHash<uint, ActionPointer> m_positions;
-    QHash<HashedText, EqualActions> m_byDescription;
+    FlatIndex<ActionPointer, BySerial> m_bySerial;
+    FlatIndex<ZavekServiceActionManager::Action *, ByDescription> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;
     qint64 m_tailOrder = 0;
-    int m_positionsReserved = 0;
-    int m_descriptionsReserved = 0;
 };
 
 } // namespace ZavekServiceActionManagerPrivate

@@ -2,6 +2,17 @@
 
 namespace ZavekServiceActionManagerPrivate {
 
+namespace {
+
+// Store changes and additions are matched by position, never by description.
+bool mergesByDescription(const ZavekServiceActionManager::Action &action)
+{
+    return action._mergePolicy == ZavekServiceActionManager::Action::MergeAlways
+        || action._mergePolicy == ZavekServiceActionManager::Action::MergeUnlessStarted;
+}
+
+} // namespace
+
 void ActionQueue::append(const ActionPointer &action)
 {
     insert(action, ++m_tailOrder, false);
@@ -15,19 +26,15 @@ void ActionQueue::prepend(const ActionPointer &action)
 void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
 {
     Q_ASSERT(!action.isNull());
-    Q_ASSERT(!m_positions.contains(action->_serial));
     if (action.isNull())
         return;
-    reserveAhead(m_positions, m_positionsReserved);
-    reserveAhead(m_byDescription, m_descriptionsReserved);
-    // One lookup in what may be a large table: the slot is claimed and checked at once.
-    ActionPointer &position = m_positions[action->_serial];
-    if (!position.isNull())
+    Q_ASSERT(!m_bySerial.find(action->_serial, action->_serial));
+    if (m_bySerial.find(action->_serial, action->_serial))
         return;
-    position = action;
+    m_bySerial.insert(action, action->_serial);
 
     // Appends carry the largest order and prepends the smallest, so every lane and every
-    // description list stays sorted by queue order.
+    // chain of equal descriptions stays sorted by queue order.
     Lane &lane = m_lanes[action->_priority];
     ZavekServiceActionManager::Action *entry = action.data();
     if (atHead) {
@@ -43,23 +50,57 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     }
     action->_queueOrder = order;
 
-    EqualActions &equal = m_byDescription[descriptionKey(*action)];
-    if (atHead)
-        equal.insert(equal.begin(), action);
-    else
-        equal.append(action);
-
+    if (mergesByDescription(*entry))
+        linkEqual(entry, atHead);
     if (isStoreChange(*action))
         m_storeChanges.insert(order, action);
 }
 
-// Removal goes by key: QHash::erase() looks for the following node, which costs more and
-// more as a large table empties.
+void ActionQueue::linkEqual(ZavekServiceActionManager::Action *action, bool atHead)
+{
+    const HashedText description = descriptionKey(*action);
+    ZavekServiceActionManager::Action **first = m_byDescription.find(description, description.hash);
+    action->_nextEqual = nullptr;
+    if (!first) {
+        m_byDescription.insert(action, description.hash);
+    } else if (atHead) {
+        action->_nextEqual = *first;
+        *first = action;
+    } else {
+        ZavekServiceActionManager::Action *last = *first;
+        while (last->_nextEqual)
+            last = last->_nextEqual;
+        last->_nextEqual = action;
+    }
+}
+
+void ActionQueue::unlinkEqual(ZavekServiceActionManager::Action *action)
+{
+    // Usually the operation heads its chain: found by address, without reading any text.
+    ZavekServiceActionManager::Action **first = m_byDescription.find(action, action->_descriptionHash);
+    if (!first)
+        first = m_byDescription.find(descriptionKey(*action), action->_descriptionHash);
+    if (first && *first == action) {
+        if (action->_nextEqual)
+            *first = action->_nextEqual;
+        else
+            m_byDescription.takeAt(first);
+    } else if (first) {
+        ZavekServiceActionManager::Action *previous = *first;
+        while (previous->_nextEqual && previous->_nextEqual != action)
+            previous = previous->_nextEqual;
+        if (previous->_nextEqual == action)
+            previous->_nextEqual = action->_nextEqual;
+    }
+    action->_nextEqual = nullptr;
+}
+
 ActionPointer ActionQueue::remove(uint serial)
 {
-    const ActionPointer action = m_positions.take(serial);
-    if (action.isNull())
-        return action;
+    ActionPointer *position = m_bySerial.find(serial, serial);
+    if (!position)
+        return ActionPointer();
+    const ActionPointer action = m_bySerial.takeAt(position);
     ZavekServiceActionManager::Action *entry = action.data();
     const auto lane = m_lanes.find(entry->_priority);
     Q_ASSERT(lane != m_lanes.end());
@@ -69,23 +110,10 @@ ActionPointer ActionQueue::remove(uint serial)
     if (!lane->second.head)
         m_lanes.erase(lane);
 
-    const HashedText description = descriptionKey(*entry);
-    const auto equal = m_byDescription.find(description);
-    if (equal != m_byDescription.end()) {
-        EqualActions &actions = equal.value();
-        for (auto it = actions.begin(); it != actions.end(); ++it) {
-            if (*it == action) {
-                actions.erase(it);
-                break;
-            }
-        }
-        if (actions.isEmpty())
-            m_byDescription.remove(description);
-    }
+    if (mergesByDescription(*entry))
+        unlinkEqual(entry);
     if (isStoreChange(*action))
         m_storeChanges.remove(action->_queueOrder);
-    releaseIfEmpty(m_positions, m_positionsReserved);
-    releaseIfEmpty(m_byDescription, m_descriptionsReserved);
     return action;
 }
 
@@ -120,7 +148,8 @@ ActionPointer ActionQueue::take(uint serial)
 
 ActionPointer ActionQueue::find(uint serial) const
 {
-    return m_positions.value(serial);
+    const ActionPointer *position = m_bySerial.find(serial, serial);
+    return position ? *position : ActionPointer();
 }
 
 bool ActionQueue::contains(const ActionPointer &action) const

@@ -40,6 +40,7 @@ private slots:
     void equalRequestsAreOneOperation();
     void lookupsFollowTheOperations();
     void queuedReceiversAndStreamsKnowTheTypes();
+    void longQueueKeepsItsLookups();
 
 private:
     ManagerFixture fixture;
@@ -209,6 +210,30 @@ void TestManagerRegistry::queuedReceiversAndStreamsKnowTheTypes()
     QCOMPARE(read, Manager::Busy);
     in >> read;   // past the end: a safe value
     QCOMPARE(read, Manager::Idle);
+}
+
+void TestManagerRegistry::longQueueKeepsItsLookups()
+{
+    // Enough operations for the manager's tables to grow and be rebuilt several times, and
+    // cancellations scattered over them.
+    Manager *manager = fixture.manager.data();
+    const int count = 3000;
+    QVector<uint> serials;
+    for (int i = 0; i < count; ++i)
+        serials << manager->retrieveMessagePart(fixture.part(1000 + i, 2));
+    for (int i = 0; i < count; ++i) {
+        const int k = (i * 7919) % count;
+        if (k % 3 != 0)
+            manager->cancelOperation(serials.at(k));
+    }
+    for (int k = 0; k < count; ++k) {
+        const QList<uint> expected = k % 3 == 0 ? QList<uint>{serials.at(k)} : QList<uint>();
+        QCOMPARE(manager->operations(fixture.part(1000 + k, 2)), expected);
+        QCOMPARE(manager->operations(QMailMessageId(1000 + k)), expected);
+        QCOMPARE(manager->operationInfo(serials.at(k)) != nullptr, k % 3 == 0);
+    }
+    QCOMPARE(manager->retrieveMessagePart(fixture.part(1000 + 2997, 2)), serials.at(2997));
+    QCOMPARE(manager->operations(QMailMessageId(1000 + 2997)), (QList<uint>{serials.at(2997), serials.at(2997)}));
 }
 
 QTEST_GUILESS_MAIN(TestManagerRegistry)

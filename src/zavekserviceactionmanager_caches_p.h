@@ -1,0 +1,181 @@
+#ifndef ZAVEKSERVICEACTIONMANAGER_CACHES_P_H
+#define ZAVEKSERVICEACTIONMANAGER_CACHES_P_H
+
+#include "zavekflatindex_p.h"
+#include "zavekserviceactionmanager.h"
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+
+namespace ZavekServiceActionManagerPrivate {
+
+// Serials of unfinished operations under one kind of key, as operations() returns them.
+//
+// Nearly every key holds one operation entered once (a part retrieval under its part and its
+// message). Such a key's entry is the operation itself, which carries its key, and its list
+// of one serial is made only when someone asks for it. Other keys have an entry of their own
+// with the list. KeyTraits says how to read an operation's key:
+//   Key      the owned key type of an entry with a list
+//   View     what lookups pass (the key itself, or a view of the text)
+//   keyOf(action), hashOf(action): the key an operation carries, and its hash
+//   toKey(view): an owned copy of a key
+template <typename KeyTraits>
+class SerialCache
+{
+public:
+    typedef typename KeyTraits::Key Key;
+    typedef typename KeyTraits::View View;
+
+    SerialCache() = default;
+    ~SerialCache()
+    {
+        m_entries.forEach([](const Entry &entry) { delete entry.list(); });
+    }
+
+    // Enters @p serial under @p key. @p carrier is the operation of that serial when the key
+    // is the one it carries, so that it may stand for the entry; null otherwise.
+    void add(View key, uint hash, ZavekServiceActionManager::Action *carrier, uint serial)
+    {
+        Entry *entry = m_entries.find(Lookup{key, hash}, hash);
+        if (!entry) {
+            m_entries.insert(carrier ? Entry(carrier) : Entry(new List{KeyTraits::toKey(key), hash, QList<uint>{serial}}), hash);
+            return;
+        }
+        listOf(*entry, key, hash)->serials.append(serial);
+    }
+
+    // Removes every entry of @p serial under @p key; @p carrier as for add().
+    void remove(View key, uint hash, const ZavekServiceActionManager::Action *carrier, uint serial)
+    {
+        // An operation that stands for its entry is found by address, without reading keys.
+        Entry *entry = carrier ? m_entries.find(Entry(const_cast<ZavekServiceActionManager::Action *>(carrier)), hash) : nullptr;
+        if (!entry)
+            entry = m_entries.find(Lookup{key, hash}, hash);
+        if (!entry)
+            return;
+        if (List *list = entry->list()) {
+            list->serials.removeAll(serial);
+            if (list->serials.isEmpty()) {
+                m_entries.takeAt(entry);
+                delete list;
+            }
+        } else if (entry->carrier()->_serial == serial) {
+            m_entries.takeAt(entry);
+        }
+    }
+
+    // Null when no serial is entered under the key. The list lives until the key's entry
+    // changes.
+    const QList<uint> *find(View key, uint hash) const
+    {
+        Entry *entry = m_entries.find(Lookup{key, hash}, hash);
+        return entry ? &listOf(*entry, key, hash)->serials : nullptr;
+    }
+
+private:
+    struct List {
+        Key key;
+        uint hash;
+        QList<uint> serials;
+    };
+
+    // An operation that carries its key, or a list; told apart by the lowest bit, which
+    // neither pointer uses.
+    class Entry
+    {
+    public:
+        Entry() = default;
+        explicit Entry(ZavekServiceActionManager::Action *carrier) : m_bits(quintptr(carrier)) {}
+        explicit Entry(List *list) : m_bits(quintptr(list) | 1) {}
+        bool operator!() const { return m_bits == 0; }
+        bool operator==(const Entry &other) const { return m_bits == other.m_bits; }
+        List *list() const { return (m_bits & 1) ? reinterpret_cast<List *>(m_bits & ~quintptr(1)) : nullptr; }
+        ZavekServiceActionManager::Action *carrier() const
+        {
+            return (m_bits & 1) ? nullptr : reinterpret_cast<ZavekServiceActionManager::Action *>(m_bits);
+        }
+
+    private:
+        quintptr m_bits = 0;
+    };
+
+    struct Lookup {
+        View key;
+        uint hash;
+    };
+
+    struct EntryTraits {
+        static uint hashOf(const Entry &entry)
+        {
+            const List *list = entry.list();
+            return list ? list->hash : KeyTraits::hashOf(*entry.carrier());
+        }
+        static bool matches(const Entry &entry, const Entry &same) { return entry == same; }
+        static bool matches(const Entry &entry, const Lookup &lookup)
+        {
+            if (const List *list = entry.list())
+                return list->hash == lookup.hash && View(list->key) == lookup.key;
+            return KeyTraits::hashOf(*entry.carrier()) == lookup.hash && KeyTraits::keyOf(*entry.carrier()) == lookup.key;
+        }
+    };
+
+    // The entry's list; an operation standing for its entry is replaced by a list of its
+    // serial first.
+    static List *listOf(Entry &entry, View key, uint hash)
+    {
+        if (List *list = entry.list())
+            return list;
+        List *list = new List{KeyTraits::toKey(key), hash, QList<uint>{entry.carrier()->_serial}};
+        entry = Entry(list);
+        return list;
+    }
+
+    mutable FlatIndex<Entry, EntryTraits> m_entries;
+};
+
+struct MessageIdKey {
+    typedef QMailMessageId Key;
+    typedef QMailMessageId View;
+    static QMailMessageId toKey(const QMailMessageId &id) { return id; }
+    static const QMailMessageId &keyOf(const ZavekServiceActionManager::Action &action) { return action._cacheId; }
+    static uint hashOf(const ZavekServiceActionManager::Action &action) { return qHash(action._cacheId); }
+};
+
+// A part location's extended text, as the manager keys parts by; an operation carries it
+// inside its description.
+struct PartLocationKey {
+    typedef QString Key;
+    typedef QStringView View;
+    static QString toKey(QStringView text) { return text.toString(); }
+    static QStringView keyOf(const ZavekServiceActionManager::Action &action)
+    {
+        return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
+    }
+    static uint hashOf(const ZavekServiceActionManager::Action &action) { return action._partKeyHash; }
+};
+
+// The manager's two caches: serials by message id and by part location.
+class OperationCaches
+{
+public:
+    // Each entry of the operation is recorded on it, so that remove() finds them all.
+    void enter(ZavekServiceActionManager::Action &action, const QMailMessageId &id);
+    void enter(ZavekServiceActionManager::Action &action, const QMailMessageIdList &ids);
+    // @p key is the location's extended text; the operation's description must contain it at
+    // its _partKeyOffset.
+    void enterPart(ZavekServiceActionManager::Action &action, const QString &key);
+    void remove(ZavekServiceActionManager::Action &action);
+
+    // Null when none.
+    const QList<uint> *operations(const QMailMessageId &id) const;
+    const QList<uint> *operations(const QString &partKey) const;
+
+private:
+    SerialCache<MessageIdKey> m_byMessage;
+    SerialCache<PartLocationKey> m_byPart;
+};
+
+} // namespace ZavekServiceActionManagerPrivate
+
+#endif // ZAVEKSERVICEACTIONMANAGER_CACHES_P_H

@@ -12,12 +12,16 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QVector>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <unistd.h>
 
 namespace {
@@ -58,6 +62,20 @@ QList<pid_t> childrenOf(pid_t parent)
 }
 
 } // namespace
+
+bool RealQmfStack::runOnPrivateBus(int argc, char *argv[])
+{
+    if (qgetenv("ZAVEK_REALQMF_PRIVATE_BUS") == "1")
+        return true;
+    qputenv("ZAVEK_REALQMF_PRIVATE_BUS", "1");
+    qputenv("QT_PLUGIN_PATH", ZAVEK_QMF_PLUGIN_DIR);
+    QVector<char *> arguments{const_cast<char *>("dbus-run-session"), const_cast<char *>("--")};
+    arguments.append(QVector<char *>(argv, argv + argc));
+    arguments.append(nullptr);
+    ::execvp("dbus-run-session", arguments.data());
+    qWarning("cannot run dbus-run-session (package dbus-daemon): %s", strerror(errno));
+    return false;
+}
 
 RealQmfStack::RealQmfStack()
     : m_imapDir(QDir::tempPath() + QStringLiteral("/zavek-imap-XXXXXX"))
@@ -103,6 +121,21 @@ bool RealQmfStack::start(QString *error)
 QString RealQmfStack::maildir() const
 {
     return m_imapDir.path() + QStringLiteral("/home/user/Maildir");
+}
+
+bool RealQmfStack::deliver(const QByteArray &message)
+{
+    // Written aside and renamed into new/, as Maildir asks, owned like the rest of the mailbox.
+    const QString name = QStringLiteral("200000000%1.M1P1.zavek").arg(++m_delivered);
+    const QString written = maildir() + QStringLiteral("/tmp/") + name;
+    QFile file(written);
+    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size())
+        return false;
+    file.close();
+    const QFileInfo mailbox(maildir());
+    if (::chown(QFile::encodeName(written).constData(), mailbox.ownerId(), mailbox.groupId()) != 0)
+        return false;
+    return QFile::rename(written, maildir() + QStringLiteral("/new/") + name);
 }
 
 bool RealQmfStack::writeImapConfiguration()

@@ -16,6 +16,13 @@
 class RealQmfStack
 {
 public:
+    // The support code opens the store as the program starts, so QMF's plugin path and a
+    // session bus of the program's own must be in place before then: unless it already runs
+    // so, the program runs itself again under dbus-run-session, which ends the bus when the
+    // program ends. Returns in the program that runs on the private bus; false (with a
+    // warning) when dbus-run-session cannot be started.
+    static bool runOnPrivateBus(int argc, char *argv[]);
+
     RealQmfStack();
     ~RealQmfStack();
 
@@ -40,6 +47,8 @@ public:
     int imapPort() const { return m_port; }
     // The user's Maildir on the IMAP server.
     QString maildir() const;
+    // Delivers a message to the user's inbox, where the next synchronisation finds it.
+    bool deliver(const QByteArray &message);
 
 private:
     bool writeImapConfiguration();
@@ -47,6 +56,7 @@ private:
 
     QTemporaryDir m_imapDir;
     int m_port = 0;
+    int m_delivered = 0;
     ZavekTest::ChildProcess m_imapServer;
     ZavekTest::ChildProcess m_messageServer;
 };

@@ -16,12 +16,7 @@
 #include <qmailstore.h>
 
 #include <QDir>
-#include <QVector>
 #include <QtTest>
-
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 using Manager = ZavekServiceActionManager;
 using Activity = QMailServiceAction::Activity;
@@ -389,19 +384,8 @@ void TestRealQmf::zavekctlSessionRunsOnTheAccount()
 
 int main(int argc, char *argv[])
 {
-    // The test support opens the store as the application starts, so the plugin path and a
-    // session bus of our own must be in place before then: the suite runs itself again
-    // under dbus-run-session, which ends the bus when the suite ends.
-    if (qgetenv("ZAVEK_REALQMF_PRIVATE_BUS") != "1") {
-        qputenv("ZAVEK_REALQMF_PRIVATE_BUS", "1");
-        qputenv("QT_PLUGIN_PATH", ZAVEK_QMF_PLUGIN_DIR);
-        QVector<char *> arguments{const_cast<char *>("dbus-run-session"), const_cast<char *>("--")};
-        arguments.append(QVector<char *>(argv, argv + argc));
-        arguments.append(nullptr);
-        ::execvp("dbus-run-session", arguments.data());
-        qWarning("cannot run dbus-run-session (package dbus-daemon): %s", strerror(errno));
+    if (!RealQmfStack::runOnPrivateBus(argc, argv))
         return 1;
-    }
     QCoreApplication application(argc, argv);
     TestRealQmf test;
     return QTest::qExec(&test, argc, argv);

@@ -1,0 +1,262 @@
+// What the manager adds to the work of the real message server: part retrievals and
+// synchronisations, each made once through the manager and once straight on a service
+// action of our own with the same QMF call, alternating, and timed from the request to its
+// terminal signal. Run by hand or by bench/run (QMF_PREFIX=...); a benchmark, never a test.
+//
+// Prints the median of each, and on its last line the figures bench/run reads:
+//   realqmf part_manager_ms=.. part_direct_ms=.. sync_manager_ms=.. sync_direct_ms=..
+
+#include "realqmfstack.h"
+
+#include <zavekserviceactionmanager.h>
+#include <zaveksettings.h>
+
+#include <qmailfolder.h>
+#include <qmailfolderkey.h>
+#include <qmailmessage.h>
+#include <qmailmessagekey.h>
+#include <qmailserviceaction.h>
+#include <qmailstore.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <QVector>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+using Manager = ZavekServiceActionManager;
+
+const int partRounds = 20;
+const int syncRounds = 10;
+// Every run here takes well under a second; a run that does not end is a broken stack.
+const int runTimeoutMs = 60000;
+const char subjectPrefix[] = "Bench attachment ";
+
+bool isTerminal(QMailServiceAction::Activity activity)
+{
+    return activity == QMailServiceAction::Successful || activity == QMailServiceAction::Failed;
+}
+
+// A message whose attachment the first synchronisation leaves on the server.
+QByteArray messageWithAttachment(int number)
+{
+    QByteArray attachment(16 * 1024, '\0');
+    for (int i = 0; i < attachment.size(); ++i)
+        attachment[i] = char((i * 31 + number) & 0xff);
+    return QByteArray("From: Sender <sender@example.org>\r\n"
+                      "To: User <user@example.org>\r\n"
+                      "Subject: ") + subjectPrefix + QByteArray::number(number) + "\r\n"
+           "Message-ID: <bench-" + QByteArray::number(number) + "@example.org>\r\n"
+           "Date: Sat, 05 Dec 2026 10:00:00 +0000\r\n"
+           "MIME-Version: 1.0\r\n"
+           "Content-Type: multipart/mixed; boundary=\"part\"\r\n\r\n"
+           "--part\r\nContent-Type: text/plain; charset=us-ascii\r\n\r\nFigures attached.\r\n"
+           "--part\r\nContent-Type: application/octet-stream\r\n"
+           "Content-Disposition: attachment; filename=\"figures.bin\"\r\n"
+           "Content-Transfer-Encoding: base64\r\n\r\n"
+           + attachment.toBase64() + "\r\n--part--\r\n";
+}
+
+// Milliseconds from start() to the signal that finished() recognises; -1 on time-out or failure.
+double timeRun(const std::function<void()> &start, const std::function<void(std::function<void(bool)>)> &onEnd)
+{
+    QEventLoop loop;
+    bool succeeded = false;
+    qint64 elapsed = -1;
+    QElapsedTimer timer;
+    onEnd([&](bool success) {
+        elapsed = timer.nsecsElapsed();
+        succeeded = success;
+        loop.quit();
+    });
+    QTimer::singleShot(runTimeoutMs, &loop, &QEventLoop::quit);
+    timer.start();
+    start();
+    if (elapsed < 0)
+        loop.exec();
+    return elapsed >= 0 && succeeded ? double(elapsed) / 1e6 : -1;
+}
+
+class Runner
+{
+public:
+    explicit Runner(const QMailAccountId &account) : m_account(account) {}
+
+    double throughManager(const std::function<Manager::Serial(Manager &)> &request)
+    {
+        Manager::Serial serial = 0;
+        QMetaObject::Connection connection;
+        const double ms = timeRun([&] { serial = request(m_manager); },
+                                  [&](std::function<void(bool)> ended) {
+                                      connection = QObject::connect(
+                                          &m_manager, &Manager::activityChanged,
+                                          [&serial, ended](Manager::Serial which, QMailServiceAction::Activity activity,
+                                                           const QMailServiceAction::Status &) {
+                                              if (which == serial && isTerminal(activity))
+                                                  ended(activity == QMailServiceAction::Successful);
+                                          });
+                                  });
+        QObject::disconnect(connection);
+        return ms;
+    }
+
+    double direct(const std::function<void(QMailRetrievalAction &)> &request)
+    {
+        QMetaObject::Connection connection;
+        const double ms = timeRun([&] { request(m_action); },
+                                  [&](std::function<void(bool)> ended) {
+                                      connection = QObject::connect(
+                                          &m_action, &QMailServiceAction::activityChanged,
+                                          [ended](QMailServiceAction::Activity activity) {
+                                              if (isTerminal(activity))
+                                                  ended(activity == QMailServiceAction::Successful);
+                                          });
+                                  });
+        QObject::disconnect(connection);
+        return ms;
+    }
+
+    const QMailAccountId &account() const { return m_account; }
+
+private:
+    QMailAccountId m_account;
+    Manager m_manager;
+    QMailRetrievalAction m_action;
+};
+
+// The same call the manager's sync makes.
+void synchronize(QMailRetrievalAction &action, const QMailAccountId &account)
+{
+#ifdef ZAVEK_QMF_HAS_SYNCHRONIZE_ALL
+    action.synchronizeAll(account);
+#else
+    action.synchronize(account, QMailRetrievalAction::defaultMinimum());
+#endif
+}
+
+double median(QVector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const int n = values.size();
+    return n == 0 ? -1 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+}
+
+QVector<QMailMessagePartContainer::Location> attachmentsToRetrieve()
+{
+    QVector<QMailMessagePartContainer::Location> locations;
+    const QMailMessageIdList ids = QMailStore::instance()->queryMessages(
+        QMailMessageKey::subject(QLatin1String(subjectPrefix), QMailDataComparator::Includes));
+    for (const QMailMessageId &id : ids) {
+        const QMailMessage message(id);
+        for (uint i = 0; i < message.partCount(); ++i) {
+            const QMailMessagePart &part = message.partAt(i);
+            if (part.contentType().content() == "application/octet-stream" && !part.contentAvailable())
+                locations << part.location();
+        }
+    }
+    return locations;
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "bench_realqmf: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (!RealQmfStack::runOnPrivateBus(argc, argv))
+        return 1;
+    QCoreApplication application(argc, argv);
+    QMailStore::instance();
+
+    RealQmfStack stack;
+    QString error;
+    if (!stack.start(&error))
+        return fail(qPrintable(error));
+    // A retrieval for each timed run and one warm-up run of each way.
+    const int messages = 2 * partRounds + 2;
+    for (int i = 1; i <= messages; ++i) {
+        if (!stack.deliver(messageWithAttachment(i)))
+            return fail("cannot deliver the benchmark's messages");
+    }
+    ZavekSettings::instance()->setUseConnectivityManager(false, false);
+    Runner runner(stack.addAccount(QStringLiteral("Bench"), stack.password()));
+    const QMailAccountId account = runner.account();
+
+    // The first synchronisation fills the store and opens the connections both ways use; it
+    // lists only the newest messages of a folder, so the inbox is listed whole after it.
+    if (runner.throughManager([&](Manager &manager) { return manager.sync(account); }) < 0)
+        return fail("the first synchronisation failed");
+    const QMailFolderIdList inbox = QMailStore::instance()->queryFolders(
+        QMailFolderKey::parentAccountId(account) & QMailFolderKey::path(QStringLiteral("INBOX")));
+    if (inbox.size() != 1)
+        return fail("the synchronisation found no inbox");
+    if (runner.throughManager([&](Manager &manager) {
+            return manager.retrieveMessageList(account, inbox.first(), uint(messages + 10), QMailMessageSortKey());
+        }) < 0)
+        return fail("listing the inbox failed");
+    QVector<QMailMessagePartContainer::Location> parts = attachmentsToRetrieve();
+    if (parts.size() < messages)
+        return fail("the synchronisation left fewer attachments on the server than the benchmark needs");
+
+    QVector<double> partManager, partDirect, syncManager, syncDirect;
+    const auto retrieveThroughManager = [&](const QMailMessagePartContainer::Location &location) {
+        return runner.throughManager([&](Manager &manager) { return manager.retrieveMessagePart(location); });
+    };
+    const auto retrieveDirectly = [&](const QMailMessagePartContainer::Location &location) {
+        return runner.direct([&](QMailRetrievalAction &action) { action.retrieveMessagePart(location); });
+    };
+    if (retrieveThroughManager(parts.takeLast()) < 0 || retrieveDirectly(parts.takeLast()) < 0)
+        return fail("a warm-up retrieval failed");
+    // Which way goes first alternates too, so that a drift of the machine's load, or whatever
+    // one run leaves to the next, weighs on both alike.
+    for (int round = 0; round < partRounds; ++round) {
+        const auto location = parts.takeLast();
+        const auto other = parts.takeLast();
+        if (round % 2 == 0) {
+            partManager << retrieveThroughManager(location);
+            partDirect << retrieveDirectly(other);
+        } else {
+            partDirect << retrieveDirectly(location);
+            partManager << retrieveThroughManager(other);
+        }
+    }
+    for (int round = 0; round < syncRounds; ++round) {
+        const auto throughManager = [&] {
+            syncManager << runner.throughManager([&](Manager &manager) { return manager.sync(account); });
+        };
+        const auto directly = [&] {
+            syncDirect << runner.direct([&](QMailRetrievalAction &action) { synchronize(action, account); });
+        };
+        if (round % 2 == 0) {
+            throughManager();
+            directly();
+        } else {
+            directly();
+            throughManager();
+        }
+    }
+    for (const QVector<double> *runs : {&partManager, &partDirect, &syncManager, &syncDirect}) {
+        if (std::any_of(runs->begin(), runs->end(), [](double ms) { return ms < 0; }))
+            return fail("a timed run failed or did not end");
+    }
+
+    const double part[] = {median(partManager), median(partDirect)};
+    const double sync[] = {median(syncManager), median(syncDirect)};
+    std::printf("part retrieval (median of %d): manager %.2f ms, direct %.2f ms, overhead %.3f\n", partRounds,
+                part[0], part[1], part[0] / part[1]);
+    std::printf("synchronisation (median of %d): manager %.2f ms, direct %.2f ms, overhead %.3f\n", syncRounds,
+                sync[0], sync[1], sync[0] / sync[1]);
+    std::printf("realqmf part_manager_ms=%.3f part_direct_ms=%.3f sync_manager_ms=%.3f sync_direct_ms=%.3f\n",
+                part[0], part[1], sync[0], sync[1]);
+    return 0;
+}

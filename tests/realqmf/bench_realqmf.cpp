@@ -140,11 +140,28 @@ void synchronize(QMailRetrievalAction &action, const QMailAccountId &account)
 #endif
 }
 
-double median(QVector<double> values)
+// The value below which a fraction of the runs lies, interpolated between neighbours.
+double quantile(QVector<double> values, double fraction)
 {
+    if (values.isEmpty())
+        return -1;
     std::sort(values.begin(), values.end());
-    const int n = values.size();
-    return n == 0 ? -1 : n % 2 ? values.at(n / 2) : (values.at(n / 2 - 1) + values.at(n / 2)) / 2;
+    const double position = fraction * (values.size() - 1);
+    const int below = int(position);
+    const int above = qMin(below + 1, values.size() - 1);
+    return values.at(below) + (position - below) * (values.at(above) - values.at(below));
+}
+
+double median(const QVector<double> &values)
+{
+    return quantile(values, 0.5);
+}
+
+// The middle half of the runs: on a shared machine the spread says how far a ratio of
+// medians can be trusted.
+QByteArray spread(const QVector<double> &values)
+{
+    return QByteArray::number(quantile(values, 0.25), 'f', 2) + "-" + QByteArray::number(quantile(values, 0.75), 'f', 2);
 }
 
 QVector<QMailMessagePartContainer::Location> attachmentsToRetrieve()
@@ -252,10 +269,12 @@ int main(int argc, char *argv[])
 
     const double part[] = {median(partManager), median(partDirect)};
     const double sync[] = {median(syncManager), median(syncDirect)};
-    std::printf("part retrieval (median of %d): manager %.2f ms, direct %.2f ms, overhead %.3f\n", partRounds,
-                part[0], part[1], part[0] / part[1]);
-    std::printf("synchronisation (median of %d): manager %.2f ms, direct %.2f ms, overhead %.3f\n", syncRounds,
-                sync[0], sync[1], sync[0] / sync[1]);
+    std::printf("part retrieval (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f\n",
+                partRounds, part[0], spread(partManager).constData(), part[1], spread(partDirect).constData(),
+                part[0] / part[1]);
+    std::printf("synchronisation (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f\n",
+                syncRounds, sync[0], spread(syncManager).constData(), sync[1], spread(syncDirect).constData(),
+                sync[0] / sync[1]);
     std::printf("realqmf part_manager_ms=%.3f part_direct_ms=%.3f sync_manager_ms=%.3f sync_direct_ms=%.3f\n",
                 part[0], part[1], sync[0], sync[1]);
     return 0;

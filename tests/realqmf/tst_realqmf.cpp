@@ -91,8 +91,6 @@ private slots:
         QVERIFY2(stack.start(&error), qPrintable(error));
         account = stack.addAccount(QStringLiteral("Loopback"), stack.password());
         QVERIFY(account.isValid());
-        // The message server learns of accounts through store notifications: add it early.
-        QVERIFY(stack.addAccount(QStringLiteral("Session"), stack.password()).isValid());
     }
     void init()
     {
@@ -120,7 +118,6 @@ private slots:
     void wrongPasswordRelaysTheLoginError();
     void imapServerDyingDuringASyncFailsIt();
     void messageServerKilledDuringARetrievalEndsItOnce();
-    void zavekctlSessionRunsOnTheAccount();
 
 private:
     // Waits until the serial's run has started on the server.
@@ -356,30 +353,6 @@ void TestRealQmf::messageServerKilledDuringARetrievalEndsItOnce()
     QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(again), runTimeoutMs);
     QCOMPARE(outcomes->outcome(again), QMailServiceAction::Successful);
     QVERIFY(QMailMessage(message.id()).partAt(text).contentAvailable());
-}
-
-void TestRealQmf::zavekctlSessionRunsOnTheAccount()
-{
-    // Another client of the same store and message server, as a person would run it, on an
-    // account of its own.
-    QProcess zavekctl;
-    zavekctl.start(QStringLiteral(ZAVEKCTL_PATH),
-                   { QStringLiteral("session"), QStringLiteral("--account"), QStringLiteral("Session"),
-                     QStringLiteral("--idle-interval"), QStringLiteral("300"), QStringLiteral("--link-delay"),
-                     QStringLiteral("20") });
-    const bool finished = zavekctl.waitForFinished(2 * runTimeoutMs);
-    if (!finished)
-        zavekctl.kill(), zavekctl.waitForFinished();
-    const QString out = QString::fromUtf8(zavekctl.readAllStandardOutput());
-    QVERIFY2(finished, qPrintable(out));
-    QVERIFY2(zavekctl.exitCode() == 0, qPrintable(QString::fromUtf8(zavekctl.readAllStandardError()) + out.right(600)));
-    // Every message of the mailbox in the table, viewable and missing nothing.
-    for (const char *sender : { "Tomas Vrba", "Harbour Newsletter", "Ada Leskova" }) {
-        const QRegularExpression row(QStringLiteral("^%1 .* yes +0$").arg(QLatin1String(sender)),
-                                     QRegularExpression::MultilineOption);
-        QVERIFY2(row.match(out).hasMatch(), qPrintable(out));
-    }
-    QVERIFY2(out.contains(QLatin1String("-- all requests done")), qPrintable(out));
 }
 
 int main(int argc, char *argv[])

@@ -214,18 +214,22 @@ private slots:
     void multipartTypeAndBody()
     {
         QMailMessage message;
-        QVERIFY(message.contentType().isNull());
+        QVERIFY(message.contentType().content().isEmpty());
         QVERIFY(!message.hasBody());
 
-        message.setBody(QMailMessageBody::fromData(QStringLiteral("hi"), QMailMessageContentType("text/plain"), QMailMessageBody::QuotedPrintable));
+        // Text without a charset gets the one it is detected in.
+        message.setBody(QMailMessageBody::fromData(QStringLiteral("h\u00e9"), QMailMessageContentType("text/plain"), QMailMessageBody::QuotedPrintable));
         QVERIFY(message.hasBody());
-        QCOMPARE(message.contentType().charset(), QByteArray("UTF-8"));
+        QCOMPARE(message.contentType().charset(), QByteArray("utf-8"));
+        QCOMPARE(message.body().data(), QStringLiteral("h\u00e9"));
         QCOMPARE(message.headerFieldText(QStringLiteral("content-transfer-encoding")), QStringLiteral("quoted-printable"));
 
         message.setMultipartType(QMailMessage::MultipartRelated);
         QVERIFY(!message.hasBody());
         QCOMPARE(message.contentType().content(), QByteArray("multipart/related"));
-        QVERIFY(!message.contentType().boundary().isEmpty());
+        // The boundary is chosen when the message is written.
+        QVERIFY(message.contentType().boundary().isEmpty());
+        QVERIFY(message.toRfc2822().contains("boundary="));
         QVERIFY(message.headerFieldText(QStringLiteral("Content-Transfer-Encoding")).isEmpty());
 
         message.setMultipartType(QMailMessage::MultipartNone);
@@ -261,9 +265,13 @@ private slots:
         QCOMPARE(body.data(QMailMessageBody::Decoded), data);
         QCOMPARE(body.length(), body.data(QMailMessageBody::Encoded).size());
         if (transfer == QMailMessageBody::Base64 || transfer == QMailMessageBody::QuotedPrintable) {
-            const QList<QByteArray> lines = body.data(QMailMessageBody::Encoded).split('\n');
-            for (const QByteArray &line : lines)
-                QVERIFY2(line.size() <= 76, line.constData());
+            const QByteArray encoded = body.data(QMailMessageBody::Encoded);
+            for (int start = 0, end; start < encoded.size(); start = end + 2) {
+                end = encoded.indexOf("\r\n", start);
+                if (end < 0)
+                    end = encoded.size();
+                QVERIFY2(end - start <= 76, encoded.mid(start, end - start).constData());
+            }
         }
         const QMailMessageBody again = QMailMessageBody::fromData(body.data(QMailMessageBody::Encoded), body.contentType(), transfer, QMailMessageBody::AlreadyEncoded);
         QCOMPARE(again.data(QMailMessageBody::Decoded), data);
@@ -293,7 +301,7 @@ private slots:
         const QMailMessageContentType type("Text/HTML; charset=\"utf-8\"; Name=\"a; b.html\"");
         QCOMPARE(type.subType(), QByteArray("HTML"));
         QCOMPARE(type.parameter("NAME"), QByteArray("a; b.html"));
-        QCOMPARE(QMailMessageContentDisposition("inline; size=lots").size(), -1);
+        QCOMPARE(QMailMessageContentDisposition("inline; size=lots").size(), 0);
         QMailMessageHeaderField field("X-Thing: value; a=1");
         field.setParameter("b", "two words");
         QCOMPARE(field.toString(), QByteArray("X-Thing: value; a=1; b=\"two words\""));
@@ -351,7 +359,7 @@ private slots:
         QTest::newRow("name and address") << " Ann Lee <ann@x.example> " << "Ann Lee" << "ann@x.example" << "Ann Lee <ann@x.example>";
         QTest::newRow("bare") << "ann@x.example" << "ann@x.example" << "ann@x.example" << "ann@x.example";
         QTest::newRow("quoted name") << "\"Lee, Ann\" <ann@x.example>" << "Lee, Ann" << "ann@x.example" << "\"Lee, Ann\" <ann@x.example>";
-        QTest::newRow("empty name") << "<ann@x.example>" << "" << "ann@x.example" << "ann@x.example";
+        QTest::newRow("empty name") << "<ann@x.example>" << "ann@x.example" << "ann@x.example" << "ann@x.example";
         QTest::newRow("unterminated") << "Ann <ann@x.example" << "Ann" << "ann@x.example" << "Ann <ann@x.example>";
         QTest::newRow("name needing quotes") << "\"J. Doe\" <j@x.example>" << "J. Doe" << "j@x.example"
                                              << "\"J. Doe\" <j@x.example>";

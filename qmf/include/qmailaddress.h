@@ -11,7 +11,8 @@
 
 class QMailAddressPrivate;
 
-// One mailbox as written in an address header: an optional display name and an address.
+// One mailbox or group as written in an address header: an optional display name and an
+// address, kept as written (quotes and comments included).
 class QMF_EXPORT QMailAddress
 {
 public:
@@ -27,6 +28,10 @@ public:
 
     QString name() const;
     QString address() const;
+
+    // A group ("Name: member, member;") keeps its members as one address text.
+    bool isGroup() const;
+    QList<QMailAddress> groupMembers() const;
 
     bool isEmailAddress() const;
 

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDataStream;
 class QMailMessageHeaderFieldPrivate;
 class QMailMessageBodyPrivate;
 class QMailMessagePartContainerPrivate;
@@ -79,6 +80,12 @@ protected:
     void parse(const QByteArray &text, FieldType fieldType);
 
 private:
+    friend class QMailMessageHeaderPrivate;
+    friend class QMailMessagePartContainerPrivate;
+
+    // Writes "Name: content" folded into lines of at most 78 characters, with CRLF line ends.
+    void output(QDataStream &out) const;
+
     QSharedDataPointer<QMailMessageHeaderFieldPrivate> d;
 };
 
@@ -88,7 +95,7 @@ class QMF_EXPORT QMailMessageContentType : public QMailMessageHeaderField
 public:
     QMailMessageContentType();
     QMailMessageContentType(const QByteArray &type);
-    explicit QMailMessageContentType(const QMailMessageHeaderField &field);
+    QMailMessageContentType(const QMailMessageHeaderField &field);
 
     QByteArray type() const;
     void setType(const QByteArray &type);
@@ -104,6 +111,9 @@ public:
 
     QByteArray charset() const;
     void setCharset(const QByteArray &charset);
+
+    // Whether the type is primary/sub, ignoring case; an empty argument matches anything.
+    bool matches(const QByteArray &primary, const QByteArray &sub = QByteArray()) const;
 };
 
 // The Content-Disposition field: inline or attachment, with filename and size.
@@ -113,7 +123,7 @@ public:
     QMailMessageContentDisposition();
     QMailMessageContentDisposition(const QByteArray &type);
     QMailMessageContentDisposition(DispositionType disposition);
-    explicit QMailMessageContentDisposition(const QMailMessageHeaderField &field);
+    QMailMessageContentDisposition(const QMailMessageHeaderField &field);
 
     DispositionType type() const;
     void setType(DispositionType disposition);
@@ -237,6 +247,12 @@ public:
     QMailMessageContentType contentType() const;
     QMailMessageBody::TransferEncoding transferEncoding() const;
 
+    QMailMessageContentDisposition contentDisposition() const;
+    void setContentDisposition(const QMailMessageContentDisposition &disposition);
+
+    QString contentDescription() const;
+    void setContentDescription(const QString &s);
+
     // Header fields; names match ignoring case.
     QString headerFieldText(const QString &id) const;
     QMailMessageHeaderField headerField(const QString &id, QMailMessageHeaderField::FieldType fieldType = QMailMessageHeaderField::StructuredField) const;
@@ -303,12 +319,6 @@ public:
 
     QString contentLocation() const;
     void setContentLocation(const QString &s);
-
-    QString contentDescription() const;
-    void setContentDescription(const QString &s);
-
-    QMailMessageContentDisposition contentDisposition() const;
-    void setContentDisposition(const QMailMessageContentDisposition &disposition);
 
     QString contentLanguage() const;
     void setContentLanguage(const QString &s);
@@ -465,7 +475,7 @@ public:
 
     // Whether anything changed since construction or the last setUnmodified().
     bool dataModified() const;
-    void setUnmodified();
+    virtual void setUnmodified();
 
 private:
     QSharedDataPointer<QMailMessageMetaDataPrivate> d;
@@ -526,20 +536,36 @@ public:
     virtual QString inReplyTo() const;
     virtual void setInReplyTo(const QString &s);
 
+    // Makes this message a reply to msg: In-Reply-To its Message-ID, References its
+    // references followed by that id, and inResponseTo() its id when it has one.
+    void setReplyReferences(const QMailMessage &msg);
+
     // The ContentAvailable status bit; parts are not consulted.
     bool contentAvailable() const override;
     bool partialContentAvailable() const override;
+
+    // Whether header fields, body or parts changed since construction, parsing or the last
+    // setUnmodified().
+    virtual bool contentModified() const;
+    void setUnmodified() override;
 
 private:
     void syncMetaDataFromHeader(const QByteArray &lowerName);
 };
 
+// The types the platform library declares, and no others, so that code declaring the rest
+// itself builds against both.
+Q_DECLARE_METATYPE(QMailMessageBody::TransferEncoding)
+Q_DECLARE_METATYPE(QMailMessagePartContainer::MultipartType)
+Q_DECLARE_METATYPE(QMailMessage::MessageType)
+Q_DECLARE_METATYPE(QMailMessage::ResponseType)
+Q_DECLARE_METATYPE(QMailMessage::AttachmentsAction)
 Q_DECLARE_METATYPE(QMailMessageMetaData)
 Q_DECLARE_METATYPE(QMailMessage)
+Q_DECLARE_METATYPE(QMailMessagePart)
 Q_DECLARE_METATYPE(QMailMessageList)
 Q_DECLARE_METATYPE(QMailMessageMetaDataList)
 Q_DECLARE_METATYPE(QMailMessagePartContainer::Location)
-Q_DECLARE_METATYPE(QList<QMailMessagePartContainer::Location>)
 
 template <typename F>
 bool QMailMessagePartContainer::foreachPart(F func)

@@ -86,6 +86,9 @@ public:
     bool removeFolder(const QMailFolderId &id, MessageRemovalOption option = NoRemovalRecord);
     bool removeFolders(const QMailFolderKey &key, MessageRemovalOption option = NoRemovalRecord);
     bool removeMessage(const QMailMessageId &id, MessageRemovalOption option = NoRemovalRecord);
+    // Removes every account, folder and message, the local storage folder included; no
+    // removal is announced.
+    void clearContent();
     bool removeMessages(const QMailMessageKey &key, MessageRemovalOption option = NoRemovalRecord);
 
     int countAccounts(const QMailAccountKey &key = QMailAccountKey()) const;

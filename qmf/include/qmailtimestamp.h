@@ -51,6 +51,5 @@ private:
     QSharedDataPointer<QMailTimeStampPrivate> d;
 };
 
-Q_DECLARE_METATYPE(QMailTimeStamp)
 
 #endif // QMAILTIMESTAMP_H

@@ -78,6 +78,9 @@ QMailAccountKey QMailAccountKey::nonMatchingKey()
 
 QMailAccountKey QMailAccountKey::id(const QMailAccountId &id, QMailDataComparator::EqualityComparator cmp)
 {
+    // As in the platform library, the key on an invalid id is the non-matching key itself.
+    if (!id.isValid() && cmp == QMailDataComparator::Equal)
+        return nonMatchingKey();
     return KeyAccess::make<QMailAccountKey>(Keys::criterion(AccountIdProperty, equality(cmp), {id.toULongLong()}));
 }
 

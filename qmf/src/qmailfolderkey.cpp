@@ -78,6 +78,9 @@ QMailFolderKey QMailFolderKey::nonMatchingKey()
 
 QMailFolderKey QMailFolderKey::id(const QMailFolderId &id, QMailDataComparator::EqualityComparator cmp)
 {
+    // As in the platform library, the key on an invalid id is the non-matching key itself.
+    if (!id.isValid() && cmp == QMailDataComparator::Equal)
+        return nonMatchingKey();
     return KeyAccess::make<QMailFolderKey>(Keys::criterion(FolderIdProperty, equality(cmp), {id.toULongLong()}));
 }
 

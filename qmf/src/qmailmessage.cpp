@@ -18,7 +18,6 @@ void registerMessageMetaTypes()
     qRegisterMetaType<QMailMessagePartContainer::Location>("QMailMessagePart::Location");
     qRegisterMetaType<QList<QMailMessagePartContainer::Location>>("QList<QMailMessagePart::Location>");
     qRegisterMetaType<QMailAddress>("QMailAddress");
-    qRegisterMetaType<QMailTimeStamp>("QMailTimeStamp");
 }
 Q_CONSTRUCTOR_FUNCTION(registerMessageMetaTypes)
 
@@ -27,13 +26,11 @@ QString joinedAddresses(const QList<QMailAddress> &addresses)
     return QMailAddress::toStringList(addresses).join(QLatin1String(", "));
 }
 
+// The addresses of the first such field: RFC 2822 allows each address field once, and the
+// platform library reads no other.
 QList<QMailAddress> addressesIn(const QMailMessage &message, const char *field)
 {
-    QList<QMailAddress> result;
-    const QStringList texts = message.headerFieldsText(QString::fromLatin1(field));
-    for (const QString &text : texts)
-        result.append(QMailAddress::fromStringList(text));
-    return result;
+    return QMailAddress::fromStringList(message.headerFieldText(QString::fromLatin1(field)));
 }
 
 const QMailMessagePart *findPart(const QMailMessagePartContainer &container, const QList<uint> &indices)
@@ -133,37 +130,37 @@ bool QMailMessage::contains(const QMailMessagePart::Location &location) const
 
 QByteArray QMailMessage::toRfc2822(EncodingFormat format) const
 {
-    return QmfMimeParser::serialize(*this, format);
+    return QmfMessageWriter::write(*this, format);
 }
 
 void QMailMessage::setHeaderField(const QString &id, const QString &content)
 {
     QMailMessagePartContainer::setHeaderField(id, content);
-    syncMetaDataFromHeader(id.toLatin1().toLower());
+    syncMetaDataFromHeader(QMailMessagePartContainerPrivate::plainName(id.toLatin1()).toLower());
 }
 
 void QMailMessage::setHeaderField(const QMailMessageHeaderField &field)
 {
     QMailMessagePartContainer::setHeaderField(field);
-    syncMetaDataFromHeader(field.id().toLower());
+    syncMetaDataFromHeader(QMailMessagePartContainerPrivate::plainName(field.id()).toLower());
 }
 
 void QMailMessage::appendHeaderField(const QString &id, const QString &content)
 {
     QMailMessagePartContainer::appendHeaderField(id, content);
-    syncMetaDataFromHeader(id.toLatin1().toLower());
+    syncMetaDataFromHeader(QMailMessagePartContainerPrivate::plainName(id.toLatin1()).toLower());
 }
 
 void QMailMessage::appendHeaderField(const QMailMessageHeaderField &field)
 {
     QMailMessagePartContainer::appendHeaderField(field);
-    syncMetaDataFromHeader(field.id().toLower());
+    syncMetaDataFromHeader(QMailMessagePartContainerPrivate::plainName(field.id()).toLower());
 }
 
 void QMailMessage::removeHeaderField(const QString &id)
 {
     QMailMessagePartContainer::removeHeaderField(id);
-    syncMetaDataFromHeader(id.toLatin1().toLower());
+    syncMetaDataFromHeader(QMailMessagePartContainerPrivate::plainName(id.toLatin1()).toLower());
 }
 
 void QMailMessage::syncMetaDataFromHeader(const QByteArray &lowerName)
@@ -270,6 +267,35 @@ QString QMailMessage::inReplyTo() const
 void QMailMessage::setInReplyTo(const QString &s)
 {
     setHeaderField(QStringLiteral("In-Reply-To"), s);
+}
+
+void QMailMessage::setReplyReferences(const QMailMessage &msg)
+{
+    if (msg.id().isValid())
+        setInResponseTo(msg.id());
+    QString references = msg.headerFieldText(QStringLiteral("References"));
+    if (references.isEmpty())
+        references = msg.inReplyTo();
+    const QString precursor = msg.headerFieldText(QStringLiteral("Message-ID"));
+    if (!precursor.isEmpty()) {
+        setInReplyTo(precursor);
+        if (!references.isEmpty())
+            references.append(QLatin1Char(' '));
+        references.append(precursor);
+    }
+    if (!references.isEmpty())
+        setHeaderField(QStringLiteral("References"), references);
+}
+
+bool QMailMessage::contentModified() const
+{
+    return QMailMessagePartContainerPrivate::of(*this)->modified;
+}
+
+void QMailMessage::setUnmodified()
+{
+    QMailMessageMetaData::setUnmodified();
+    QMailMessagePartContainerPrivate::of(*this)->modified = false;
 }
 
 bool QMailMessage::contentAvailable() const

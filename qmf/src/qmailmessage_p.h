@@ -8,6 +8,10 @@
 
 #include <QSharedData>
 
+#include <memory>
+
+class QMailCodec;
+
 class QMailMessageHeaderFieldPrivate : public QSharedData
 {
 public:
@@ -21,12 +25,15 @@ class QMailMessageBodyPrivate : public QSharedData
 {
 public:
     QMailMessageContentType type;
-    QMailMessageBody::TransferEncoding encoding = QMailMessageBody::NoEncoding;
-    // The content in its transfer-encoded form (or, for a file reference, empty).
-    QByteArray encoded;
-    // A body made by fromFile() refers to the file instead of holding its bytes.
+    QMailMessageBody::TransferEncoding encoding = QMailMessageBody::SevenBit;
+    // The content: in its transfer encoding when `encoded` (bodies made from data always
+    // are), or as it is; a body made by fromFile() reads the file instead.
+    QByteArray bytes;
     QString filename;
-    bool fileAlreadyEncoded = false;
+    bool encoded = true;
+
+    QByteArray stored() const;
+    void settleCharset();
 };
 
 class QMailMessagePartContainerPrivate : public QSharedData
@@ -46,6 +53,8 @@ public:
     QMailMessageId messageId;
     QList<uint> indices;
     bool attached = false;
+    // Set by every edit of fields, body or parts; cleared by parsing and setUnmodified().
+    bool modified = false;
 
     static QMailMessagePartContainerPrivate *of(QMailMessagePartContainer &container)
     {
@@ -56,6 +65,7 @@ public:
         return container.d.constData();
     }
 
+    static QByteArray plainName(const QByteArray &name);
     int fieldIndex(const QByteArray &name) const;
     QByteArray fieldValue(const QByteArray &name) const;
     void setField(const QByteArray &name, const QByteArray &value);
@@ -70,6 +80,9 @@ public:
     // Implemented by the MIME parser: fills a container from message or part text.
     static void parseMultipartBody(QMailMessagePartContainer &container, const QByteArray &body,
                                    const QMailMessageContentType &type);
+    // A body as read from a message, kept exactly as written.
+    static QMailMessageBody parsedBody(const QByteArray &encoded, const QMailMessageContentType &type,
+                                       QMailMessageBody::TransferEncoding encoding);
 };
 
 namespace QmfMimeParser {
@@ -77,22 +90,29 @@ namespace QmfMimeParser {
 void parseMessage(QMailMessage &message, const QByteArray &text);
 // The decoded Subject of an enclosed message's text, or "".
 QString enclosedSubject(const QByteArray &text);
-// The message as RFC 2822 text with LF or (for transmission) CRLF line ends.
-QByteArray serialize(const QMailMessage &message, QMailMessage::EncodingFormat format);
+}
+
+namespace QmfMessageWriter {
+// The message as RFC 2822 text with CRLF line ends, in the given format.
+QByteArray write(const QMailMessage &message, QMailMessage::EncodingFormat format);
+}
+
+namespace QmfHeaderWriter {
+// "Name: content" as written in a message: folded into lines of at most 78 characters
+// where white space (best after ";" or ","), or else ";" or ",", allows, with CRLF line ends.
+QByteArray field(const QByteArray &name, const QByteArray &content);
 }
 
 // The header name that marks a part whose content has not been downloaded.
 extern const char qmfPartialContentField[];
 
 namespace QmfMessageCodec {
-QByteArray encode(const QByteArray &decoded, QMailMessageBody::TransferEncoding encoding);
-QByteArray decode(const QByteArray &encoded, QMailMessageBody::TransferEncoding encoding);
+// The codec for a transfer encoding; text has its line ends converted.
+std::unique_ptr<QMailCodec> codecFor(QMailMessageBody::TransferEncoding encoding, bool text);
 QMailMessageBody::TransferEncoding encodingFromName(const QByteArray &name);
 QByteArray encodingName(QMailMessageBody::TransferEncoding encoding);
+// Header text in charset; without one, detected, and Latin-1 when nothing fits.
 QString toUnicode(const QByteArray &bytes, const QByteArray &charset);
-QByteArray fromUnicode(const QString &text, const QByteArray &charset);
-QByteArray quotedPrintableEncode(const QByteArray &input);
-QByteArray quotedPrintableDecode(const QByteArray &input);
 }
 
 #endif // QMAILMESSAGE_P_H

@@ -20,6 +20,10 @@ void stripContent(QMailMessagePart &part)
     const QMailMessageBody body = part.body();
     const QByteArray decoded = body.data(QMailMessageBody::Decoded);
     QMailMessageContentDisposition disposition = part.contentDisposition();
+    // The real IMAP service records a part without a disposition as inline; a disposition
+    // without a type would not even read back its size.
+    if (disposition.type() == QMailMessageContentDisposition::None)
+        disposition.setType(QMailMessageContentDisposition::Inline);
     disposition.setSize(decoded.size());
     part.setContentDisposition(disposition);
     part.setHeaderField(QString::fromLatin1(qmfPartialContentField), QStringLiteral("true"));

@@ -78,6 +78,9 @@ QMailMessageKey QMailMessageKey::nonMatchingKey()
 
 QMailMessageKey QMailMessageKey::id(const QMailMessageId &id, QMailDataComparator::EqualityComparator cmp)
 {
+    // As in the platform library, the key on an invalid id is the non-matching key itself.
+    if (!id.isValid() && cmp == QMailDataComparator::Equal)
+        return nonMatchingKey();
     return KeyAccess::make<QMailMessageKey>(Keys::criterion(MessageIdProperty, equality(cmp), {id.toULongLong()}));
 }
 

@@ -125,6 +125,23 @@ QMailMessageMetaData::QMailMessageMetaData(const QMailMessageMetaData &other) = 
 QMailMessageMetaData::~QMailMessageMetaData() = default;
 QMailMessageMetaData &QMailMessageMetaData::operator=(const QMailMessageMetaData &other) = default;
 
+namespace {
+
+// As in the platform library, clearing a text that has a value leaves it empty rather than
+// null, so "was set" stays visible.
+void assignText(QString &member, const QString &value, bool &modified)
+{
+    if (value.isNull() && !member.isEmpty())
+        member = QLatin1String("");
+    else if (member != value)
+        member = value;
+    else
+        return;
+    modified = true;
+}
+
+} // namespace
+
 QMailMessageId QMailMessageMetaData::id() const { return d->id; }
 void QMailMessageMetaData::setId(const QMailMessageId &id)
 {
@@ -163,8 +180,7 @@ void QMailMessageMetaData::setFrom(const QMailAddress &s)
 QString QMailMessageMetaData::subject() const { return d->subject; }
 void QMailMessageMetaData::setSubject(const QString &s)
 {
-    d->subject = s;
-    d->modified = true;
+    assignText(d->subject, s, d->modified);
 }
 
 QMailTimeStamp QMailMessageMetaData::date() const { return d->date; }
@@ -214,8 +230,7 @@ void QMailMessageMetaData::setParentAccountId(const QMailAccountId &id)
 QString QMailMessageMetaData::serverUid() const { return d->serverUid; }
 void QMailMessageMetaData::setServerUid(const QString &s)
 {
-    d->serverUid = s;
-    d->modified = true;
+    assignText(d->serverUid, s, d->modified);
 }
 
 uint QMailMessageMetaData::size() const { return d->size; }
@@ -265,29 +280,25 @@ void QMailMessageMetaData::setResponseType(ResponseType type)
 QString QMailMessageMetaData::preview() const { return d->preview; }
 void QMailMessageMetaData::setPreview(const QString &s)
 {
-    d->preview = s;
-    d->modified = true;
+    assignText(d->preview, s, d->modified);
 }
 
 QString QMailMessageMetaData::listId() const { return d->listId; }
 void QMailMessageMetaData::setListId(const QString &s)
 {
-    d->listId = s;
-    d->modified = true;
+    assignText(d->listId, s, d->modified);
 }
 
 QString QMailMessageMetaData::rfcId() const { return d->rfcId; }
 void QMailMessageMetaData::setRfcId(const QString &s)
 {
-    d->rfcId = s;
-    d->modified = true;
+    assignText(d->rfcId, s, d->modified);
 }
 
 QString QMailMessageMetaData::copyServerUid() const { return d->copyServerUid; }
 void QMailMessageMetaData::setCopyServerUid(const QString &s)
 {
-    d->copyServerUid = s;
-    d->modified = true;
+    assignText(d->copyServerUid, s, d->modified);
 }
 
 QMailFolderId QMailMessageMetaData::restoreFolderId() const { return d->restoreFolderId; }

@@ -2,9 +2,14 @@
 #include "qmailmessage_p.h"
 
 #include <KMime/Content>
+#include <KMime/Headers>
 #include <KMime/Util>
 
 #include <QDateTime>
+
+#include <memory>
+#include <QMimeDatabase>
+#include <QRegularExpression>
 
 // Turns MIME text into the message model. KMime finds the structure (boundaries, nested
 // messages); this unit only maps each KMime content onto a container, keeping header
@@ -73,6 +78,62 @@ QList<QMailMessagePartContainerPrivate::RawField> splitHeader(const QByteArray &
     return fields;
 }
 
+void collectBoundaries(KMime::Content *content, QList<QByteArray> *boundaries)
+{
+    KMime::Headers::ContentType *type = content->contentType(false);
+    if (type && type->isMultipart() && !type->boundary().isEmpty())
+        boundaries->append(type->boundary());
+    for (KMime::Content *child : content->contents())
+        collectBoundaries(child, boundaries);
+}
+
+// KMime splits a run of delimiter lines with nothing between them into parts that overlap
+// and repeat the text; the platform library reads such a run as one delimiter. Returns the
+// text with each run made one line, or "" when there is none.
+QByteArray withoutRepeatedDelimiters(const QByteArray &lfText, KMime::Content *parsed)
+{
+    QList<QByteArray> boundaries;
+    collectBoundaries(parsed, &boundaries);
+    QByteArray text = lfText;
+    bool changed = false;
+    for (const QByteArray &boundary : qAsConst(boundaries)) {
+        const QByteArray delimiter = "\n--" + boundary + '\n';
+        const QByteArray repeated = delimiter + "--" + boundary + '\n';
+        for (int at; (at = text.indexOf(repeated)) >= 0; changed = true)
+            text.remove(at + delimiter.size(), repeated.size() - delimiter.size());
+    }
+    return changed ? text : QByteArray();
+}
+
+// The text after the header, which ends at the first empty line (CRLF, LF or CR line ends),
+// without a POP terminator.
+QByteArray rawBodyOf(const QByteArray &text)
+{
+    int end = -1;
+    int separatorSize = 0;
+    for (const QByteArray &separator : {QByteArray("\r\n\r\n"), QByteArray("\n\n"), QByteArray("\r\r")}) {
+        const int at = text.indexOf(separator);
+        if (at >= 0 && (end < 0 || at < end)) {
+            end = at;
+            separatorSize = separator.size();
+        }
+    }
+    if (end < 0)
+        return QByteArray();
+    QByteArray body = text.mid(end + separatorSize);
+    if (body.endsWith("\r\n.\r\n"))
+        body.chop(5);
+    return body;
+}
+
+// Whether every line of the text ends in CRLF: then the bodies of its parts, which KMime
+// reads with LF line ends, get their CRLF back.
+bool onlyCrlf(const QByteArray &text)
+{
+    const int lineFeeds = text.count('\n');
+    return lineFeeds > 0 && text.count("\r\n") == lineFeeds;
+}
+
 QByteArray toLineFeeds(const QByteArray &text)
 {
     if (text.contains("\r\n"))
@@ -82,26 +143,89 @@ QByteArray toLineFeeds(const QByteArray &text)
     return text;
 }
 
-void fillContainer(QMailMessagePartContainer &container, KMime::Content *content, bool inDigest)
+// The type a part is read as: a missing or incomplete type is text/plain (message/rfc822 in
+// a digest), keeping its parameters; an octet stream gets the type its file name suggests.
+QMailMessageContentType effectiveType(const QMailMessagePartContainer &container, bool inDigest)
+{
+    QMailMessageContentType type = container.contentType();
+    if (type.type().isEmpty() || type.subType().isEmpty()) {
+        type.setType(inDigest ? "message" : "text");
+        type.setSubType(inDigest ? "rfc822" : "plain");
+        if (!inDigest)
+            type.setCharset("us-ascii");
+    } else if (type.matches("application", "octet-stream")) {
+        const QByteArray filename = container.contentDisposition().filename();
+        const QList<QMimeType> guesses = QMimeDatabase().mimeTypesForFileName(QString::fromUtf8(filename));
+        if (!filename.isEmpty() && !guesses.isEmpty())
+            type.setContent(guesses.first().name().toLatin1());
+    }
+    return type;
+}
+
+// Whether every line of a header block is a field ("Name: ...") or continues one.
+bool onlyFields(const QByteArray &head)
+{
+    static const QRegularExpression field(QStringLiteral("^(?:[!-9;-~]+[ \\t]*:|[ \\t])"));
+    const QList<QByteArray> lines = head.split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.isEmpty() && !field.match(QString::fromLatin1(line)).hasMatch())
+            return false;
+    }
+    return true;
+}
+
+// As the platform library reads a multipart, no part comes of the empty end of one whose
+// closing delimiter is missing, nor of header fields with no empty line after them (cut off
+// by the next delimiter); nothing but fields is lost.
+bool isNoPart(KMime::Content *child, bool last, const QByteArray &text, const QByteArray &boundary)
+{
+    const QByteArray head = child->head();
+    if (!child->body().isEmpty())
+        return false;
+    if (head.trimmed().isEmpty())
+        return last && !text.contains("--" + boundary + "--");
+    return onlyFields(head) && text.contains(head + "--" + boundary);
+}
+
+// What a parse reads from: the text as KMime reads it (LF line ends), the message's own body
+// as written, and whether the text had CRLF line ends only.
+struct Source {
+    QByteArray lfText;
+    QByteArray rawBody;
+    bool crlf = false;
+};
+
+void fillContainer(QMailMessagePartContainer &container, KMime::Content *content, bool inDigest, bool isMessage,
+                   const Source &source)
 {
     QMailMessagePartContainerPrivate *p = QMailMessagePartContainerPrivate::of(container);
     p->fields = splitHeader(content->head());
 
-    QMailMessageContentType type = container.contentType();
-    if (type.content().trimmed().isEmpty()) {
-        const QByteArray implicitType = inDigest ? QByteArray("message/rfc822") : QByteArray("text/plain; charset=us-ascii");
-        p->setField(contentTypeField, implicitType);
-        type = QMailMessageContentType(implicitType);
-    }
+    QMailMessageContentType type = effectiveType(container, inDigest);
+    if (type.toString(false, false) != container.contentType().toString(false, false))
+        p->setField(contentTypeField, type.toString(false, false));
 
-    const QVector<KMime::Content *> children = content->contents();
-    if (type.type().toLower() == "multipart" && !children.isEmpty() && !content->bodyIsMessage()) {
+    QVector<KMime::Content *> children = content->contents();
+    std::unique_ptr<KMime::Content> reparsed;
+    const QByteArray boundary = type.boundary();
+    KMime::Headers::ContentType *kmimeType = content->contentType(false);
+    if (type.matches("multipart") && children.isEmpty() && !boundary.isEmpty() && kmimeType
+        && kmimeType->boundary() != boundary) {
+        // KMime does not decode a boundary written in RFC 2231 form: hand it the decoded one.
+        reparsed.reset(new KMime::Content);
+        reparsed->setContent("Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n" + content->encodedBody());
+        reparsed->parse();
+        children = reparsed->contents();
+    }
+    if (type.matches("multipart") && !children.isEmpty() && !content->bodyIsMessage()) {
         p->multipartType = multipartTypeOf(type.subType());
         const bool digest = (p->multipartType == QMailMessagePartContainer::MultipartDigest);
         p->parts.reserve(children.size());
-        for (KMime::Content *child : children) {
+        for (KMime::Content *child : qAsConst(children)) {
+            if (isNoPart(child, child == children.last(), source.lfText, boundary))
+                continue;
             QMailMessagePart part;
-            fillContainer(part, child, digest);
+            fillContainer(part, child, digest, false, source);
             p->parts.append(part);
         }
         return;
@@ -110,10 +234,26 @@ void fillContainer(QMailMessagePartContainer &container, KMime::Content *content
     // A single part, or a multipart whose parts could not be found: keep its text as body
     // so that nothing is lost.
     p->multipartType = QMailMessagePartContainer::MultipartNone;
-    const QByteArray encoded = content->bodyIsMessage() ? content->encodedBody() : content->body();
-    QMailMessageBody body = QMailMessageBody::fromData(encoded, type, container.transferEncoding(), QMailMessageBody::AlreadyEncoded);
-    p->body = body;
+    QByteArray encoded = content->bodyIsMessage() ? content->encodedBody() : content->body();
+    // KMime hands a body that begins with an empty line one line end too many.
+    if (encoded.startsWith('\n'))
+        encoded.remove(0, 1);
+    // A message's own body is taken as written, line ends included.
+    if (isMessage)
+        encoded = source.rawBody;
+    // A message without body text has no body, and its fields stay as written.
+    if (isMessage && encoded.isEmpty())
+        return;
+    QMailMessageBody::TransferEncoding encoding = container.transferEncoding();
+    if (encoding == QMailMessageBody::NoEncoding)
+        encoding = QMailMessageBody::SevenBit;
+    // A message's own body has its line ends made CRLF; a part keeps those of the message.
+    p->body = isMessage ? QMailMessageBody::fromData(encoded, type, encoding, QMailMessageBody::AlreadyEncoded)
+                        : QMailMessagePartContainerPrivate::parsedBody(source.crlf ? KMime::LFtoCRLF(encoded) : encoded, type, encoding);
     p->hasBody = true;
+    // As setBody() does: the fields say what the body is.
+    p->setField(contentTypeField, p->body.contentType().toString(false, false));
+    p->setField("Content-Transfer-Encoding", QmfMessageCodec::encodingName(encoding));
 }
 
 QMailTimeStamp dateOf(const QMailMessage &message)
@@ -178,6 +318,44 @@ QMailMessageMetaData::ContentType contentCategory(const QMailMessage &message)
     return QMailMessageMetaData::UnknownContent;
 }
 
+// Markup reduced to its text, well enough for a preview line.
+QString htmlText(QString html)
+{
+    static const QRegularExpression hiddenBlocks(QStringLiteral("<\\s*(style|head|form|script)[^<]*<\\s*/\\s*\\1\\s*>"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression tags(QStringLiteral("<(.)[^>]*>"));
+    html.remove(hiddenBlocks);
+    html.remove(tags);
+    static const struct {
+        const char *entity;
+        const char *text;
+    } entities[] = {{"&quot;", "\""}, {"&nbsp;", " "}, {"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}};
+    for (const auto &entity : entities)
+        html.replace(QLatin1String(entity.entity), QLatin1String(entity.text), Qt::CaseInsensitive);
+    static const QRegularExpression numeric(QStringLiteral("&#(\\d+);"));
+    QRegularExpressionMatch match;
+    while ((match = numeric.match(html)).hasMatch())
+        html.replace(match.capturedStart(), match.capturedLength(), QChar(match.captured(1).toUInt()));
+    return html;
+}
+
+// The start of the text a reader sees first: the plain text body, else the HTML one
+// (always the HTML root of a related set).
+QString previewOf(const QMailMessage &message)
+{
+    const int maxLength = 280;
+    QMailMessagePartContainer *html = message.findHtmlContainer();
+    QMailMessagePartContainer *plain = message.findPlainTextContainer();
+    const bool related = message.multipartType() == QMailMessagePartContainer::MultipartRelated;
+    if (related && html)
+        plain = nullptr;
+    if (plain && plain->hasBody())
+        return plain->body().data().left(maxLength);
+    if (html && (related || html->hasBody()))
+        return htmlText(html->body().data()).left(maxLength);
+    return QString();
+}
+
 void fillMetaData(QMailMessage &message, int size)
 {
     message.setMessageType(QMailMessage::Email);
@@ -190,6 +368,7 @@ void fillMetaData(QMailMessage &message, int size)
     message.setListId(message.headerFieldText(QStringLiteral("List-ID")).trimmed());
     message.setSize(uint(qMax(0, size)));
     message.setContent(contentCategory(message));
+    message.setPreview(previewOf(message));
 
     quint64 status = message.status() | QMailMessage::ContentAvailable | QMailMessage::PartialContentAvailable;
     const int priority = priorityOf(message);
@@ -202,33 +381,6 @@ void fillMetaData(QMailMessage &message, int size)
     message.setStatus(status);
 }
 
-QByteArray serializeContainer(const QMailMessagePartContainer &container, bool skipBcc)
-{
-    const QMailMessagePartContainerPrivate *p = QMailMessagePartContainerPrivate::of(container);
-    QByteArray result;
-    for (const auto &field : p->fields) {
-        if (skipBcc && field.first.compare("Bcc", Qt::CaseInsensitive) == 0)
-            continue;
-        result.append(field.first);
-        result.append(": ");
-        result.append(field.second);
-        result.append('\n');
-    }
-    result.append('\n');
-    if (p->multipartType != QMailMessagePartContainer::MultipartNone) {
-        QByteArray boundary = container.contentType().boundary();
-        for (const QMailMessagePart &part : p->parts) {
-            result.append("--" + boundary + '\n');
-            result.append(serializeContainer(part, false));
-            result.append('\n');
-        }
-        result.append("--" + boundary + "--\n");
-    } else if (p->hasBody) {
-        result.append(p->body.data(QMailMessageBody::Encoded));
-    }
-    return result;
-}
-
 } // namespace
 
 void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContainer &container, const QByteArray &body,
@@ -238,12 +390,15 @@ void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContai
     content.setContent("Content-Type: " + type.toString(false) + "\n\n" + toLineFeeds(body));
     content.parse();
     const QVector<KMime::Content *> children = content.contents();
+    Source source;
+    source.lfText = toLineFeeds(body);
+    source.crlf = onlyCrlf(body);
     QMailMessagePartContainerPrivate *p = of(container);
     p->parts.clear();
     const bool digest = (p->multipartType == QMailMessagePartContainer::MultipartDigest);
     for (KMime::Content *child : children) {
         QMailMessagePart part;
-        fillContainer(part, child, digest);
+        fillContainer(part, child, digest, false, source);
         p->parts.append(part);
     }
     p->placeAllParts();
@@ -254,11 +409,22 @@ namespace QmfMimeParser {
 void parseMessage(QMailMessage &message, const QByteArray &text)
 {
     KMime::Content content;
-    content.setContent(toLineFeeds(text));
+    const QByteArray lfText = toLineFeeds(text);
+    content.setContent(lfText);
     content.parse();
-    fillContainer(message, &content, false);
+    const QByteArray repaired = withoutRepeatedDelimiters(lfText, &content);
+    if (!repaired.isEmpty()) {
+        content.setContent(repaired);
+        content.parse();
+    }
+    Source source;
+    source.lfText = repaired.isEmpty() ? lfText : repaired;
+    source.rawBody = rawBodyOf(text);
+    source.crlf = onlyCrlf(text);
+    fillContainer(message, &content, false, true, source);
     QMailMessagePartContainerPrivate::of(message)->placeAllParts();
     fillMetaData(message, text.size());
+    QMailMessagePartContainerPrivate::of(message)->modified = false;
 }
 
 QString enclosedSubject(const QByteArray &text)
@@ -273,18 +439,6 @@ QString enclosedSubject(const QByteArray &text)
             return QMailMessageHeaderField::decodeContent(field.second.trimmed());
     }
     return QString();
-}
-
-QByteArray serialize(const QMailMessage &message, QMailMessage::EncodingFormat format)
-{
-    if (format == QMailMessage::HeaderOnlyFormat) {
-        QByteArray result;
-        for (const auto &field : QMailMessagePartContainerPrivate::of(message)->fields)
-            result.append(field.first + ": " + field.second + '\n');
-        return result;
-    }
-    const QByteArray text = serializeContainer(message, format == QMailMessage::TransmissionFormat);
-    return format == QMailMessage::TransmissionFormat ? KMime::LFtoCRLF(text) : text;
 }
 
 } // namespace QmfMimeParser

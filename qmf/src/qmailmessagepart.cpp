@@ -5,8 +5,6 @@ namespace {
 
 const QByteArray contentIdField("Content-ID");
 const QByteArray contentLocationField("Content-Location");
-const QByteArray contentDescriptionField("Content-Description");
-const QByteArray contentDispositionField("Content-Disposition");
 const QByteArray contentLanguageField("Content-Language");
 
 QString decodedParameter(const QMailMessageHeaderField &field, const QByteArray &name)
@@ -80,32 +78,6 @@ QString QMailMessagePart::contentLocation() const
 void QMailMessagePart::setContentLocation(const QString &s)
 {
     setHeaderField(QString::fromLatin1(contentLocationField), s);
-}
-
-QString QMailMessagePart::contentDescription() const
-{
-    return headerFieldText(QString::fromLatin1(contentDescriptionField));
-}
-
-void QMailMessagePart::setContentDescription(const QString &s)
-{
-    setHeaderField(QString::fromLatin1(contentDescriptionField), s);
-}
-
-QMailMessageContentDisposition QMailMessagePart::contentDisposition() const
-{
-    return QMailMessageContentDisposition(headerField(QString::fromLatin1(contentDispositionField)));
-}
-
-void QMailMessagePart::setContentDisposition(const QMailMessageContentDisposition &disposition)
-{
-    if (disposition.isNull()) {
-        removeHeaderField(QString::fromLatin1(contentDispositionField));
-        return;
-    }
-    QMailMessageHeaderField field(disposition);
-    field.setId(contentDispositionField);
-    QMailMessagePartContainer::setHeaderField(field);
 }
 
 QString QMailMessagePart::contentLanguage() const

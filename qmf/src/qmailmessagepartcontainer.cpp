@@ -1,12 +1,13 @@
 #include "qmailmessage.h"
 #include "qmailmessage_p.h"
 
-#include <QUuid>
 
 namespace {
 
 const QByteArray contentTypeField("Content-Type");
 const QByteArray transferEncodingField("Content-Transfer-Encoding");
+const QByteArray contentDispositionField("Content-Disposition");
+const QByteArray contentDescriptionField("Content-Description");
 
 struct MultipartName {
     QMailMessagePartContainer::MultipartType type;
@@ -81,38 +82,80 @@ QMailMessagePartContainer *findBodyContainer(const QMailMessagePartContainer &co
     }
 }
 
-bool countsAsAttachment(const QMailMessagePart &part)
+// A single part is an attachment unless it is text meant to be read in place: plain text,
+// HTML or a calendar without an "attachment" disposition. Enclosed messages always are.
+bool isAttachment(const QMailMessagePart &part)
 {
-    if (part.multipartType() != QMailMessagePartContainer::MultipartNone)
-        return false;
-    if (isType(part.contentType(), "message/rfc822"))
+    const QMailMessageContentType type = part.contentType();
+    if (type.matches("message", "rfc822"))
         return true;
-    const QMailMessageContentDisposition::DispositionType disposition = part.contentDisposition().type();
-    if (disposition == QMailMessageContentDisposition::Attachment)
+    if (part.contentDisposition().type() == QMailMessageContentDisposition::Attachment)
         return true;
-    if (disposition == QMailMessageContentDisposition::Inline)
-        return !isType(part.contentType(), "text/plain") && !isType(part.contentType(), "text/html");
-    return false;
+    return !(type.matches("text", "plain") || type.matches("text", "html") || type.matches("text", "calendar"));
 }
 
-QByteArray toHeaderBytes(const QString &content)
+// The platform's attachment search: mixed and alternative sets are searched through, other
+// sets (related, signed below the top) hold none; of a signed message only the first part.
+void collectAttachments(const QMailMessagePartContainer &container, QList<QMailMessagePartContainer::Location> *found)
 {
-    bool ascii = true;
-    for (const QChar c : content) {
-        if (c.unicode() >= 0x80) {
-            ascii = false;
+    for (uint i = 0; i < container.partCount(); ++i) {
+        const QMailMessagePart &part = container.partAt(i);
+        switch (part.multipartType()) {
+        case QMailMessagePartContainer::MultipartNone:
+            if (isAttachment(part))
+                found->append(part.location());
+            break;
+        case QMailMessagePartContainer::MultipartMixed:
+        case QMailMessagePartContainer::MultipartAlternative:
+            collectAttachments(part, found);
+            break;
+        default:
             break;
         }
     }
-    return ascii ? content.toLatin1() : QMailMessageHeaderField::encodeContent(content);
+}
+
+QList<QMailMessagePartContainer::Location> attachmentsOf(const QMailMessagePartContainer &container)
+{
+    QList<QMailMessagePartContainer::Location> found;
+    switch (container.multipartType()) {
+    case QMailMessagePartContainer::MultipartMixed:
+    case QMailMessagePartContainer::MultipartAlternative:
+        collectAttachments(container, &found);
+        break;
+    case QMailMessagePartContainer::MultipartSigned:
+        if (container.partCount() > 0) {
+            const QMailMessagePart &signedPart = container.partAt(0);
+            if (signedPart.multipartType() == QMailMessagePartContainer::MultipartNone) {
+                if (isAttachment(signedPart))
+                    found.append(signedPart.location());
+            } else {
+                collectAttachments(signedPart, &found);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return found;
 }
 
 } // namespace
 
 // --- QMailMessagePartContainerPrivate ---
 
-int QMailMessagePartContainerPrivate::fieldIndex(const QByteArray &name) const
+QByteArray QMailMessagePartContainerPrivate::plainName(const QByteArray &name)
 {
+    // Callers may write the name as it appears in a message: " Subject:" is "Subject".
+    QByteArray plain = name.trimmed();
+    if (plain.endsWith(':'))
+        plain.chop(1);
+    return plain.trimmed();
+}
+
+int QMailMessagePartContainerPrivate::fieldIndex(const QByteArray &givenName) const
+{
+    const QByteArray name = plainName(givenName);
     for (int i = 0; i < fields.size(); ++i) {
         if (fields.at(i).first.compare(name, Qt::CaseInsensitive) == 0)
             return i;
@@ -126,8 +169,10 @@ QByteArray QMailMessagePartContainerPrivate::fieldValue(const QByteArray &name) 
     return index < 0 ? QByteArray() : fields.at(index).second;
 }
 
-void QMailMessagePartContainerPrivate::setField(const QByteArray &name, const QByteArray &value)
+void QMailMessagePartContainerPrivate::setField(const QByteArray &givenName, const QByteArray &value)
 {
+    const QByteArray name = plainName(givenName);
+    modified = true;
     const int index = fieldIndex(name);
     if (index < 0)
         fields.append(qMakePair(name, value));
@@ -135,13 +180,24 @@ void QMailMessagePartContainerPrivate::setField(const QByteArray &name, const QB
         fields[index].second = value;
 }
 
-void QMailMessagePartContainerPrivate::appendField(const QByteArray &name, const QByteArray &value)
+void QMailMessagePartContainerPrivate::appendField(const QByteArray &givenName, const QByteArray &value)
 {
+    const QByteArray name = plainName(givenName);
+    // Fields RFC 2822 (3.6) allows once are replaced rather than repeated.
+    static const QList<QByteArray> singleFields = {"date", "from", "sender", "reply-to", "to", "cc", "bcc",
+                                                   "message-id", "in-reply-to", "references", "subject"};
+    if (singleFields.contains(name.toLower())) {
+        setField(name, value);
+        return;
+    }
+    modified = true;
     fields.append(qMakePair(name, value));
 }
 
-void QMailMessagePartContainerPrivate::removeField(const QByteArray &name)
+void QMailMessagePartContainerPrivate::removeField(const QByteArray &givenName)
 {
+    const QByteArray name = plainName(givenName);
+    modified = true;
     for (int i = fields.size() - 1; i >= 0; --i) {
         if (fields.at(i).first.compare(name, Qt::CaseInsensitive) == 0)
             fields.removeAt(i);
@@ -184,21 +240,26 @@ QMailMessagePartContainer &QMailMessagePartContainer::operator=(const QMailMessa
 
 void QMailMessagePartContainer::setMultipartType(MultipartType type)
 {
+    if (type == d->multipartType)
+        return;
+    d->modified = true;
     d->multipartType = type;
     if (type == MultipartNone) {
         d->removeField(contentTypeField);
         return;
     }
-    QMailMessageContentType contentType(QMailMessageHeaderField(contentTypeField, d->fieldValue(contentTypeField)));
-    QByteArray boundary = contentType.boundary();
-    contentType = QMailMessageContentType("multipart/" + subTypeOf(type));
-    if (boundary.isEmpty())
-        boundary = "[)}<" + QUuid::createUuid().toByteArray(QUuid::WithoutBraces) + ">{(]";
-    contentType.setBoundary(boundary);
-    d->setField(contentTypeField, contentType.toString(false));
-    d->removeField(transferEncodingField);
-    d->body = QMailMessageBody();
-    d->hasBody = false;
+    // The parameters of the earlier type stay; a boundary is chosen only when the message
+    // is written, unless one is set.
+    const QMailMessageContentType existing(QMailMessageHeaderField(contentTypeField, d->fieldValue(contentTypeField)));
+    QMailMessageContentType contentType("multipart/" + subTypeOf(type));
+    for (const QMailMessageHeaderField::ParameterType &parameter : existing.parameters())
+        contentType.setParameter(parameter.first, parameter.second);
+    d->setField(contentTypeField, contentType.toString(false, false));
+    if (d->hasBody) {
+        d->removeField(transferEncodingField);
+        d->body = QMailMessageBody();
+        d->hasBody = false;
+    }
 }
 
 QMailMessagePartContainer::MultipartType QMailMessagePartContainer::multipartType() const
@@ -233,12 +294,14 @@ QMailMessagePart &QMailMessagePartContainer::partAt(uint pos)
 
 void QMailMessagePartContainer::appendPart(const QMailMessagePart &part)
 {
+    d->modified = true;
     d->parts.append(part);
     d->placePart(d->parts.size() - 1);
 }
 
 void QMailMessagePartContainer::prependPart(const QMailMessagePart &part)
 {
+    d->modified = true;
     d->parts.prepend(part);
     d->placeAllParts();
 }
@@ -250,11 +313,13 @@ void QMailMessagePartContainer::removePartAt(uint pos)
         return;
     }
     d->parts.removeAt(int(pos));
+    d->modified = true;
     d->placeAllParts();
 }
 
 void QMailMessagePartContainer::clearParts()
 {
+    d->modified = true;
     d->parts.clear();
 }
 
@@ -267,11 +332,12 @@ void QMailMessagePartContainer::setBoundary(const QByteArray &text)
 {
     QMailMessageContentType type = contentType();
     type.setBoundary(text);
-    d->setField(contentTypeField, type.toString(false));
+    d->setField(contentTypeField, type.toString(false, false));
 }
 
 void QMailMessagePartContainer::setBody(const QMailMessageBody &body)
 {
+    d->modified = true;
     const QMailMessageContentType type = body.contentType();
     if (type.type().toLower() == "multipart") {
         // A multipart body is structure, not content: it becomes this container's parts.
@@ -282,14 +348,14 @@ void QMailMessagePartContainer::setBody(const QMailMessageBody &body)
                 multipart = name.type;
         }
         setMultipartType(multipart);
-        d->setField(contentTypeField, type.toString(false));
+        d->setField(contentTypeField, type.toString(false, false));
         QMailMessagePartContainerPrivate::parseMultipartBody(*this, body.data(QMailMessageBody::Decoded), type);
         return;
     }
     d->multipartType = MultipartNone;
     d->parts.clear();
     if (!type.isNull())
-        d->setField(contentTypeField, type.toString(false));
+        d->setField(contentTypeField, type.toString(false, false));
     const QByteArray encodingName = QmfMessageCodec::encodingName(body.transferEncoding());
     if (encodingName.isEmpty())
         d->removeField(transferEncodingField);
@@ -332,14 +398,14 @@ QMailMessageHeaderField QMailMessagePartContainer::headerField(const QString &id
     const int index = d->fieldIndex(id.toLatin1());
     if (index < 0)
         return QMailMessageHeaderField();
-    const auto &field = d->fields.at(index);
-    return QMailMessageHeaderField(field.first, field.second, fieldType);
+    // The field carries the name as asked for, as in the platform library.
+    return QMailMessageHeaderField(id.toLatin1(), d->fields.at(index).second, fieldType);
 }
 
 QStringList QMailMessagePartContainer::headerFieldsText(const QString &id) const
 {
     QStringList result;
-    const QByteArray name = id.toLatin1();
+    const QByteArray name = QMailMessagePartContainerPrivate::plainName(id.toLatin1());
     for (const auto &field : qAsConst(d->fields)) {
         if (field.first.compare(name, Qt::CaseInsensitive) == 0)
             result.append(QMailMessageHeaderField::decodeContent(field.second.trimmed()));
@@ -350,10 +416,10 @@ QStringList QMailMessagePartContainer::headerFieldsText(const QString &id) const
 QList<QMailMessageHeaderField> QMailMessagePartContainer::headerFields(const QString &id, QMailMessageHeaderField::FieldType fieldType) const
 {
     QList<QMailMessageHeaderField> result;
-    const QByteArray name = id.toLatin1();
+    const QByteArray name = QMailMessagePartContainerPrivate::plainName(id.toLatin1());
     for (const auto &field : qAsConst(d->fields)) {
         if (field.first.compare(name, Qt::CaseInsensitive) == 0)
-            result.append(QMailMessageHeaderField(field.first, field.second, fieldType));
+            result.append(QMailMessageHeaderField(id.toLatin1(), field.second, fieldType));
     }
     return result;
 }
@@ -366,29 +432,68 @@ QList<QMailMessageHeaderField> QMailMessagePartContainer::headerFields() const
     return result;
 }
 
+namespace {
+
+// A value written "Id: value" carries its field name again; that copy is dropped.
+QString withoutRepeatedName(const QString &id, const QString &value)
+{
+    const int colon = value.indexOf(QLatin1Char(':'));
+    if (colon >= 0 && value.left(colon).trimmed().compare(id.trimmed(), Qt::CaseInsensitive) == 0)
+        return value.mid(colon + 1);
+    return value;
+}
+
+} // namespace
+
 void QMailMessagePartContainer::setHeaderField(const QString &id, const QString &content)
 {
-    d->setField(id.toLatin1(), toHeaderBytes(content));
+    d->setField(id.toLatin1(), QMailMessageHeaderField::encodeContent(withoutRepeatedName(id, content)));
 }
 
 void QMailMessagePartContainer::setHeaderField(const QMailMessageHeaderField &field)
 {
-    d->setField(field.id(), field.toString(false));
+    d->setField(field.id(), field.toString(false, false));
 }
 
 void QMailMessagePartContainer::appendHeaderField(const QString &id, const QString &content)
 {
-    d->appendField(id.toLatin1(), toHeaderBytes(content));
+    d->appendField(id.toLatin1(), QMailMessageHeaderField::encodeContent(withoutRepeatedName(id, content)));
 }
 
 void QMailMessagePartContainer::appendHeaderField(const QMailMessageHeaderField &field)
 {
-    d->appendField(field.id(), field.toString(false));
+    d->appendField(field.id(), field.toString(false, false));
 }
 
 void QMailMessagePartContainer::removeHeaderField(const QString &id)
 {
     d->removeField(id.toLatin1());
+}
+
+QMailMessageContentDisposition QMailMessagePartContainer::contentDisposition() const
+{
+    return QMailMessageContentDisposition(headerField(QString::fromLatin1(contentDispositionField)));
+}
+
+void QMailMessagePartContainer::setContentDisposition(const QMailMessageContentDisposition &disposition)
+{
+    if (disposition.isNull()) {
+        removeHeaderField(QString::fromLatin1(contentDispositionField));
+        return;
+    }
+    QMailMessageHeaderField field(disposition);
+    field.setId(contentDispositionField);
+    QMailMessagePartContainer::setHeaderField(field);
+}
+
+QString QMailMessagePartContainer::contentDescription() const
+{
+    return headerFieldText(QString::fromLatin1(contentDescriptionField));
+}
+
+void QMailMessagePartContainer::setContentDescription(const QString &s)
+{
+    setHeaderField(QString::fromLatin1(contentDescriptionField), s);
 }
 
 QMailMessagePartContainer *QMailMessagePartContainer::findPlainTextContainer() const
@@ -403,23 +508,10 @@ QMailMessagePartContainer *QMailMessagePartContainer::findHtmlContainer() const
 
 QList<QMailMessagePartContainer::Location> QMailMessagePartContainer::findAttachmentLocations() const
 {
-    QList<Location> result;
-    if (d->multipartType != MultipartMixed)
-        return result;
-    for (const QMailMessagePart &part : qAsConst(d->parts)) {
-        if (countsAsAttachment(part))
-            result.append(part.location());
-    }
-    return result;
+    return attachmentsOf(*this);
 }
 
 bool QMailMessagePartContainer::hasAttachments() const
 {
-    if (d->multipartType != MultipartMixed)
-        return false;
-    for (const QMailMessagePart &part : qAsConst(d->parts)) {
-        if (countsAsAttachment(part))
-            return true;
-    }
-    return false;
+    return !attachmentsOf(*this).isEmpty();
 }

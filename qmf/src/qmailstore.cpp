@@ -135,6 +135,8 @@ void announceRemoval(QMailStore *store, const QMailStorePrivate::Removal &remova
         emit store->accountsRemoved(removal.accounts);
     if (!removal.updatedAccounts.isEmpty())
         emit store->accountsUpdated(removal.updatedAccounts);
+    if (!removal.updatedMessages.isEmpty())
+        emit store->messagesUpdated(removal.updatedMessages);
 }
 
 } // namespace
@@ -396,6 +398,15 @@ bool QMailStore::removeFolders(const QMailFolderKey &key, MessageRemovalOption o
         ids.insert(id.toULongLong());
     announceRemoval(this, d->remove({}, ids, {}));
     return true;
+}
+
+void QMailStore::clearContent()
+{
+    d->lastError = NoError;
+    d->accounts.clear();
+    d->configurations.clear();
+    d->folders.clear();
+    d->messages.clear();
 }
 
 bool QMailStore::removeMessage(const QMailMessageId &id, MessageRemovalOption option)

@@ -22,6 +22,7 @@ public:
         QMailFolderIdList folders;
         QMailAccountIdList accounts;
         QMailAccountIdList updatedAccounts; // lost a standard folder
+        QMailMessageIdList updatedMessages; // replies to a removed message
     };
 
     // Removes the given items with everything that depends on them: an account's

@@ -25,13 +25,22 @@ QMailStorePrivate::Removal QMailStorePrivate::remove(const QSet<quint64> &accoun
     }
 
     Removal removal;
+    QSet<quint64> removedMessages;
     for (auto it = messages.begin(); it != messages.end();) {
         if (messageIds.contains(it.key()) || accountIds.contains(it->parentAccountId().toULongLong())
             || doomedFolders.contains(it->parentFolderId().toULongLong())) {
             removal.messages.append(QMailMessageId(it.key()));
+            removedMessages.insert(it.key());
             it = messages.erase(it);
         } else {
             ++it;
+        }
+    }
+    // A reply no longer points at the message it answered once that is gone.
+    for (auto it = messages.begin(); it != messages.end(); ++it) {
+        if (removedMessages.contains(it->inResponseTo().toULongLong())) {
+            it->setInResponseTo(QMailMessageId());
+            removal.updatedMessages.append(QMailMessageId(it.key()));
         }
     }
     for (auto it = folders.begin(); it != folders.end();) {

@@ -1,5 +1,7 @@
 #include "qmailtimestamp.h"
 
+#include "qmailaddress.h"
+
 #include <QRegularExpression>
 #include <QSharedData>
 #include <QTimeZone>
@@ -79,7 +81,8 @@ QMailTimeStamp::QMailTimeStamp(const QString &timeText)
     static const QRegularExpression pattern(QStringLiteral(
         "^\\s*(?:[A-Za-z]+\\s*,?\\s*)?(\\d{1,2})\\s*[- ]\\s*([A-Za-z]+)\\s*[- ]\\s*(\\d{2,4})\\s+"
         "(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([+-]\\d{4}|[A-Za-z]+)?"));
-    const QString text = timeText;
+    // Comments may appear anywhere, even inside the time ("09(comment):55").
+    const QString text = QMailAddress::removeComments(timeText);
     const QRegularExpressionMatch match = pattern.match(text);
     if (!match.hasMatch())
         return;

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 using Manager = ZavekServiceActionManager;
+Q_DECLARE_METATYPE(std::function<uint(ZavekServiceActionManager &, const QMailAccountId &)>)
 using Status = QMailServiceAction::Status;
 
 namespace {
@@ -65,6 +66,8 @@ private slots:
 
     void lostRunFailsOnceAndTheQueueWaitsForTheServer();
     void lostPreemptedRunIsQueuedAgain();
+    void lostRequestLeavesNoStuckAction_data();
+    void lostRequestLeavesNoStuckAction();
 
 private:
     void loseServer()
@@ -134,6 +137,32 @@ void TestManagerServerLoss::lostPreemptedRunIsQueuedAgain()
     fixture.server()->succeed(fixture.running());
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
     QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
+}
+
+void TestManagerServerLoss::lostRequestLeavesNoStuckAction_data()
+{
+    QTest::addColumn<std::function<uint(Manager &, const QMailAccountId &)> >("request");
+    QTest::addColumn<QString>("call");
+    QTest::newRow("send") << std::function<uint(Manager &, const QMailAccountId &)>(
+        [](Manager &m, const QMailAccountId &a) { return m.send(a); }) << "transmitMessages";
+    QTest::newRow("delete") << std::function<uint(Manager &, const QMailAccountId &)>(
+        [](Manager &m, const QMailAccountId &) { return m.deleteMessages({QMailMessageId(2)}); }) << "deleteMessages";
+}
+
+void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
+{
+    // The lost request never ends on its action; the next one needs a fresh action.
+    QFETCH(std::function<uint(Manager &, const QMailAccountId &)>, request);
+    QFETCH(QString, call);
+    request(*fixture.manager, account);
+    loseServer();
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.filter(QStringLiteral("Failed")).isEmpty(), busTimeoutMs);
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    const uint again = request(*fixture.manager, account);
+    serverReturns();
+    QCOMPARE(fixture.calls(), (QStringList{call, call}));
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(ended(fixture.log->take()).last(), line("A%1 Successful %2", again));
 }
 
 QTEST_GUILESS_MAIN(TestManagerServerLoss)

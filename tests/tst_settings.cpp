@@ -193,7 +193,11 @@ void TestSettings::absentFileGivesDefaultsAndIsWatched()
     ZavekSettings *settings = create();
     QVERIFY(QFile::exists(settingsFile()));
     QVERIFY(settings->viewHtml() && !settings->threadedList() && settings->useConnectivityManager());
-    QCOMPARE(settings->previewLines(), ZavekSettings::PreviewTwoLines);
+    {
+        const WarningLog warnings;   // two lines is legal, not a fallback
+        QCOMPARE(settings->previewLines(), ZavekSettings::PreviewTwoLines);
+        QCOMPARE(warnings.count(QRegularExpression(QStringLiteral("Illegal"))), 0);
+    }
 
     QSignalSpy spy(settings, &ZavekSettings::settingsChanged);
     // A change to the file from the start: seen, though this process never wrote it.
@@ -331,14 +335,15 @@ void TestSettings::reloadKeepsChangesNotYetWritten()
 
 void TestSettings::garbageFileIsRewrittenWithOurChange()
 {
-    writeFile(QByteArray("\x01\xff[[[=\n=\nsortKey\n\0\0[General\n", 25));
+    writeFile("\x01\xff[[[=\n=\nsortKey\n[General\nsortKey=3\n");
     const WarningLog warnings;
     ZavekSettings *settings = create();
-    QCOMPARE(settings->sortKey(), 0);
+    QCOMPARE(settings->sortKey(), 3);
     settings->setSortKey(8, true);
     m_settings.reset();
-    // What could be made of the file, and our change.
+    // What could be made of the file, and our change: malformed is no failed write.
     QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("8"));
+    QVERIFY(warnings.count(QRegularExpression(QStringLiteral("is malformed and was not fully read$"))) >= 1);
     QCOMPARE(warnings.count(QRegularExpression(QStringLiteral("not fully written$"))), 0);
 }
 

@@ -342,6 +342,9 @@ public:
     // returns the file's path, or "" with a warning.
     QString writeBodyTo(const QString &path) const;
 
+    // The part as message text (its fields, then its body or parts), CRLF line ends.
+    QByteArray toRfc2822() const;
+
 private:
     friend class QMailMessagePartContainer;
     friend class QMailMessagePartContainerPrivate;

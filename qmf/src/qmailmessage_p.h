@@ -95,6 +95,8 @@ QString enclosedSubject(const QByteArray &text);
 namespace QmfMessageWriter {
 // The message as RFC 2822 text with CRLF line ends, in the given format.
 QByteArray write(const QMailMessage &message, QMailMessage::EncodingFormat format);
+// A part as it is written inside a message.
+QByteArray write(const QMailMessagePart &part);
 }
 
 namespace QmfHeaderWriter {

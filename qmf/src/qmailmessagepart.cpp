@@ -135,6 +135,11 @@ QMailMessagePart::ReferenceType QMailMessagePart::referenceType() const
     return None;
 }
 
+QByteArray QMailMessagePart::toRfc2822() const
+{
+    return QmfMessageWriter::write(*this);
+}
+
 bool QMailMessagePart::contentAvailable() const
 {
     if (multipartType() != MultipartNone)

@@ -477,7 +477,8 @@ QMailMessageContentDisposition QMailMessagePartContainer::contentDisposition() c
 
 void QMailMessagePartContainer::setContentDisposition(const QMailMessageContentDisposition &disposition)
 {
-    if (disposition.isNull()) {
+    // As in the platform library, a disposition without type is no field at all.
+    if (disposition.type() == QMailMessageContentDisposition::None) {
         removeHeaderField(QString::fromLatin1(contentDispositionField));
         return;
     }

@@ -106,6 +106,15 @@ void writeParts(QByteArray &out, const QMailMessagePartContainerPrivate *contain
     out.append("\r\n--" + boundary + "--\r\n");
 }
 
+
+// Chooses the boundaries a container and the multiparts below it still lack.
+void settleBoundaries(QMailMessagePartContainerPrivate *container)
+{
+    if (container->multipartType != QMailMessagePartContainer::MultipartNone && boundaryOf(container).isEmpty())
+        setBoundary(container, newBoundary(container));
+    deriveBoundaries(container);
+}
+
 } // namespace
 
 // The platform library's hook for fixed boundaries in its unit tests.
@@ -116,13 +125,23 @@ void QMF_EXPORT setQMailMessageBoundaryString(const QByteArray &boundary)
 
 namespace QmfMessageWriter {
 
+QByteArray write(const QMailMessagePart &part)
+{
+    QMailMessagePart copy = part;
+    QMailMessagePartContainerPrivate *container = QMailMessagePartContainerPrivate::of(copy);
+    settleBoundaries(container);
+    QByteArray out;
+    Options options;
+    options.skipInternal = true;
+    writePart(out, container, options);
+    return out;
+}
+
 QByteArray write(const QMailMessage &message, QMailMessage::EncodingFormat format)
 {
     QMailMessage copy = message;
     QMailMessagePartContainerPrivate *container = QMailMessagePartContainerPrivate::of(copy);
-    if (container->multipartType != QMailMessagePartContainer::MultipartNone && boundaryOf(container).isEmpty())
-        setBoundary(container, newBoundary(container));
-    deriveBoundaries(container);
+    settleBoundaries(container);
 
     const bool outgoing = message.status() & (QMailMessage::Outgoing | QMailMessage::Sent);
     const bool identity = (format == QMailMessage::IdentityFormat);

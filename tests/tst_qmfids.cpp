@@ -1,4 +1,3 @@
-#include "qmailfolder.h"
 #include "qmailid.h"
 #include "qmailstorecontrol.h"
 
@@ -13,7 +12,6 @@ private slots:
     void init();
     void orderHashAndText();
     void queuedSignalsFindTheTypesByName();
-    void localStorageFolderId();
 };
 
 void TestQmfIds::init()
@@ -44,13 +42,6 @@ void TestQmfIds::queuedSignalsFindTheTypesByName()
                            "QMailAccountKey",    "QMailFolderKey",    "QMailMessageKey"};
     for (const char *name : names)
         QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
-}
-
-void TestQmfIds::localStorageFolderId()
-{
-    const QMailFolderId implicitId = QMailFolderId::LocalStorageFolderId;
-    QCOMPARE(implicitId, QMailFolderId(quint64(1)));
-    QCOMPARE(QMailFolder(implicitId).path(), QStringLiteral("Local Storage"));
 }
 
 QTEST_GUILESS_MAIN(TestQmfIds)

@@ -246,68 +246,6 @@ private slots:
         QVERIFY(fromBody.findHtmlContainer());
     }
 
-    void bodyEncodings_data()
-    {
-        QTest::addColumn<int>("encoding");
-        QTest::newRow("7bit") << int(QMailMessageBody::SevenBit);
-        QTest::newRow("8bit") << int(QMailMessageBody::EightBit);
-        QTest::newRow("base64") << int(QMailMessageBody::Base64);
-        QTest::newRow("quoted-printable") << int(QMailMessageBody::QuotedPrintable);
-    }
-
-    void bodyEncodings()
-    {
-        QFETCH(int, encoding);
-        QByteArray data("line one = \xe2\x82\xac\tend \nsecond line that is long enough to need folding in quoted printable: ");
-        data += QByteArray(120, 'x') + "\n\x00\x01 trailing space \n";
-        const auto transfer = QMailMessageBody::TransferEncoding(encoding);
-        const QMailMessageBody body = QMailMessageBody::fromData(data, QMailMessageContentType("application/x-test"), transfer, QMailMessageBody::RequiresEncoding);
-        QCOMPARE(body.data(QMailMessageBody::Decoded), data);
-        QCOMPARE(body.length(), body.data(QMailMessageBody::Encoded).size());
-        if (transfer == QMailMessageBody::Base64 || transfer == QMailMessageBody::QuotedPrintable) {
-            const QByteArray encoded = body.data(QMailMessageBody::Encoded);
-            for (int start = 0, end; start < encoded.size(); start = end + 2) {
-                end = encoded.indexOf("\r\n", start);
-                if (end < 0)
-                    end = encoded.size();
-                QVERIFY2(end - start <= 76, encoded.mid(start, end - start).constData());
-            }
-        }
-        const QMailMessageBody again = QMailMessageBody::fromData(body.data(QMailMessageBody::Encoded), body.contentType(), transfer, QMailMessageBody::AlreadyEncoded);
-        QCOMPARE(again.data(QMailMessageBody::Decoded), data);
-    }
-
-    void headerFields()
-    {
-        QMailMessagePart part;
-        part.setHeaderField(QStringLiteral("X-Test"), QStringLiteral("one"));
-        QCOMPARE(part.headerFieldText(QStringLiteral("X-TEST")), QStringLiteral("one"));
-        part.removeHeaderField(QStringLiteral("X-test"));
-        QVERIFY(part.headerField(QStringLiteral("X-Test")).isNull());
-        QCOMPARE(part.headerFieldText(QStringLiteral("X-Test")), QString());
-
-        // Non-ASCII text is stored encoded and reads back decoded.
-        part.setHeaderField(QStringLiteral("Subject"), QStringLiteral("Gr\u00fc\u00dfe \u263a"));
-        QCOMPARE(part.headerFieldText(QStringLiteral("Subject")), QStringLiteral("Gr\u00fc\u00dfe \u263a"));
-        QVERIFY(!part.headerField(QStringLiteral("Subject"), QMailMessageHeaderField::UnstructuredField).content().contains('\xc3'));
-
-        part.setContentID(QStringLiteral("img1@x"));
-        QCOMPARE(part.headerFieldText(QStringLiteral("Content-ID")), QStringLiteral("<img1@x>"));
-        QCOMPARE(part.contentID(), QStringLiteral("img1@x"));
-    }
-
-    void structuredFieldParameters()
-    {
-        const QMailMessageContentType type("Text/HTML; charset=\"utf-8\"; Name=\"a; b.html\"");
-        QCOMPARE(type.subType(), QByteArray("HTML"));
-        QCOMPARE(type.parameter("NAME"), QByteArray("a; b.html"));
-        QCOMPARE(QMailMessageContentDisposition("inline; size=lots").size(), 0);
-        QMailMessageHeaderField field("X-Thing: value; a=1");
-        field.setParameter("b", "two words");
-        QCOMPARE(field.toString(), QByteArray("X-Thing: value; a=1; b=\"two words\""));
-        QCOMPARE(QMailMessageHeaderField(field.toString()).parameter("b"), QByteArray("two words"));
-    }
-
     void messageHeadersUpdateMetaData()
     {
         QMailMessage message;
@@ -331,7 +269,6 @@ private slots:
         QCOMPARE(message.headerFieldText(QStringLiteral("Subject")), QStringLiteral("Changed"));
         message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
         QCOMPARE(message.recipients().last().address(), QStringLiteral("hidden@x.example"));
-
     }
 
     void serialisationRoundTrip()
@@ -348,33 +285,6 @@ private slots:
         QCOMPARE(loaded.partAt(0).partAt(1).body().data(), QStringLiteral("<b>html</b>"));
         QCOMPARE(loaded.partAt(1).body().data(QMailMessageBody::Decoded), QByteArray("img"));
         QVERIFY(QMailMessage::fromRfc2822(message.toRfc2822(QMailMessage::StorageFormat)).bcc().size() == 1);
-    }
-
-    void addresses_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("name and address") << " Ann Lee <ann@x.example> " << "Ann Lee" << "ann@x.example" << "Ann Lee <ann@x.example>";
-        QTest::newRow("bare") << "ann@x.example" << "ann@x.example" << "ann@x.example" << "ann@x.example";
-        QTest::newRow("quoted name") << "\"Lee, Ann\" <ann@x.example>" << "Lee, Ann" << "ann@x.example" << "\"Lee, Ann\" <ann@x.example>";
-        QTest::newRow("empty name") << "<ann@x.example>" << "ann@x.example" << "ann@x.example" << "ann@x.example";
-        QTest::newRow("unterminated") << "Ann <ann@x.example" << "Ann" << "ann@x.example" << "Ann <ann@x.example>";
-        QTest::newRow("name needing quotes") << "\"J. Doe\" <j@x.example>" << "J. Doe" << "j@x.example"
-                                             << "\"J. Doe\" <j@x.example>";
-    }
-
-    void addresses()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, name);
-        QFETCH(QString, address);
-        QFETCH(QString, written);
-        const QMailAddress parsed(text);
-        QCOMPARE(parsed.name(), name);
-        QCOMPARE(parsed.address(), address);
-        QCOMPARE(parsed.toString(), written);
     }
 
     void timeStampParsing_data()
@@ -397,7 +307,6 @@ private slots:
         QCOMPARE(stamp.toUTC(), utc);
         QCOMPARE(stamp.toLocalTime().toUTC(), utc);
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestQmfMessageModel)

@@ -16,201 +16,78 @@ private:
     }
 
 private slots:
-    void plainMessageMetaData()
+    // What a reader sees of these files (addresses, subjects, dates, priorities, part types,
+    // names, content ids, decoded bodies) is compared with the real QMF's reading by the
+    // conformance leg; the cases here check what that comparison does not look at.
+    void plainMessageHeaders()
     {
         const QMailMessage message = load(QStringLiteral("plain.eml"));
-        QCOMPARE(message.from().name(), QStringLiteral("Olga Berg"));
-        QCOMPARE(message.from().address(), QStringLiteral("olga@north.example"));
-        QCOMPARE(message.subject(), QStringLiteral("Weekly plan"));
-        QCOMPARE(message.date().toUTC(), QDateTime(QDate(2026, 3, 3), QTime(8, 14, 55), Qt::UTC));
         QCOMPARE(message.rfcId(), QStringLiteral("<plan-0303@north.example>"));
         QCOMPARE(message.listId(), QStringLiteral("<plans.north.example>"));
-
-        const QList<QMailAddress> to = message.to();
-        QCOMPARE(to.size(), 2);
-        QCOMPARE(to.at(0).name(), QStringLiteral("Piet"));
-        QCOMPARE(to.at(1).address(), QStringLiteral("team@south.example"));
-        QCOMPARE(message.cc().first().name(), QStringLiteral("Berg, Anna"));
         QCOMPARE(message.QMailMessageMetaData::recipients(), message.recipients());
         QVERIFY(message.contentAvailable());
-
-        // No Content-Type: text/plain is supplied, and the CRLF text reads as lines.
-        QCOMPARE(message.contentType().content(), QByteArray("text/plain"));
+        // No Content-Type: text/plain in US-ASCII is supplied.
         QCOMPARE(message.contentType().charset(), QByteArray("us-ascii"));
         QCOMPARE(message.multipartType(), QMailMessage::MultipartNone);
         QVERIFY(message.hasBody());
-        QVERIFY(message.body().data().startsWith(QStringLiteral("Hello Piet,\n\nthe plan")));
-        QVERIFY(!message.body().data().contains(QLatin1Char('\r')));
     }
 
-    void singlePartBodySearch_data()
+    void bodySearch_data()
     {
+        // Locations without the message id; "self" is the message itself, "" none.
         QTest::addColumn<QString>("file");
-        QTest::addColumn<bool>("plainIsMessage");
-        QTest::addColumn<bool>("htmlIsMessage");
-        QTest::newRow("plain") << QStringLiteral("plain.eml") << true << false;
-        QTest::newRow("html") << QStringLiteral("html-only.eml") << false << true;
+        QTest::addColumn<QString>("plain");
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QStringList>("attachments");
+        QTest::newRow("plain") << "plain.eml" << "self" << "" << QStringList();
+        QTest::newRow("html only") << "html-only.eml" << "" << "self" << QStringList();
+        QTest::newRow("alternative") << "alternative.eml" << "1" << "2" << QStringList();
+        // Not a mixed container: no attachments by the 2012 rule.
+        QTest::newRow("related") << "related.eml" << "1.1" << "1.2" << QStringList();
+        // Attachment, inline image, and the binary part without disposition; not the inline text.
+        QTest::newRow("mixed") << "mixed.eml" << "1.1" << "1.2" << QStringList{"2", "3", "5"};
+        // The search does not descend into an enclosed message.
+        QTest::newRow("enclosed message") << "nested.eml" << "1" << "" << QStringList{"2"};
     }
 
-    void singlePartBodySearch()
+    void bodySearch()
     {
         QFETCH(QString, file);
-        QFETCH(bool, plainIsMessage);
-        QFETCH(bool, htmlIsMessage);
+        QFETCH(QStringList, attachments);
         const QMailMessage message = load(file);
-        const QMailMessagePartContainer *self = &message;
-        QCOMPARE(message.findPlainTextContainer() == self, plainIsMessage);
-        QCOMPARE(message.findPlainTextContainer() == nullptr, !plainIsMessage);
-        QCOMPARE(message.findHtmlContainer() == self, htmlIsMessage);
-        QCOMPARE(message.findHtmlContainer() == nullptr, !htmlIsMessage);
-        QVERIFY(message.findAttachmentLocations().isEmpty());
-        int visited = 0;
-        QVERIFY(message.foreachPart([&visited](const QMailMessagePart &) { ++visited; return true; }));
-        QCOMPARE(visited, 0);
+        const auto where = [&message](const QMailMessagePartContainer *container) {
+            if (!container)
+                return QString();
+            if (container == &message)
+                return QStringLiteral("self");
+            return static_cast<const QMailMessagePart *>(container)->location().toString(false);
+        };
+        QTEST(where(message.findPlainTextContainer()), "plain");
+        QTEST(where(message.findHtmlContainer()), "html");
+        QStringList found;
+        for (const QMailMessagePart::Location &location : message.findAttachmentLocations())
+            found << location.toString(false);
+        QCOMPARE(found, attachments);
+        QCOMPARE(bool(message.status() & QMailMessage::HasAttachments), !attachments.isEmpty());
     }
 
-    void alternative()
+    void partsOfLoadedMultiparts()
     {
-        const QMailMessage message = load(QStringLiteral("alternative.eml"));
-        QCOMPARE(message.multipartType(), QMailMessage::MultipartAlternative);
-        QCOMPARE(message.partCount(), 2u);
-        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
-        auto *html = dynamic_cast<QMailMessagePart *>(message.findHtmlContainer());
-        QVERIFY(plain && html);
-        QCOMPARE(plain->location().toString(false), QStringLiteral("1"));
-        QCOMPARE(html->location().toString(false), QStringLiteral("2"));
-        QCOMPARE(html->body().data(), QStringLiteral("<p>Dinner at <i>eight</i>?</p>"));
-        QVERIFY(message.findAttachmentLocations().isEmpty());
-    }
+        const QMailMessage related = load(QStringLiteral("related.eml"));
+        QVERIFY(related.partAt(0).contentAvailable() && related.partAt(1).contentAvailable());
 
-    void relatedWithContentIds()
-    {
-        const QMailMessage message = load(QStringLiteral("related.eml"));
-        QCOMPARE(message.multipartType(), QMailMessage::MultipartRelated);
-        QCOMPARE(message.partCount(), 3u);
-        const QMailMessagePart &alternative = message.partAt(0);
-        QCOMPARE(alternative.multipartType(), QMailMessage::MultipartAlternative);
-        QVERIFY(alternative.contentAvailable());
+        const QMailMessage mixed = load(QStringLiteral("mixed.eml"));
+        QVERIFY(mixed.hasAttachments());
+        QCOMPARE(mixed.partAt(0).partAt(0).body().transferEncoding(), QMailMessageBody::QuotedPrintable);
+        QCOMPARE(mixed.partAt(1).contentDisposition().size(), 11);
+        QCOMPARE(mixed.partAt(2).contentDisposition().size(), -1);
 
-        auto *html = dynamic_cast<QMailMessagePart *>(message.findHtmlContainer());
-        QVERIFY(html);
-        QCOMPARE(html->location().toString(false), QStringLiteral("1.2"));
-        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
-        QVERIFY(plain);
-        QCOMPARE(plain->location().toString(false), QStringLiteral("1.1"));
-
-        const QMailMessagePart &logo = message.partAt(1);
-        QCOMPARE(logo.contentID(), QStringLiteral("logo@north.example"));
-        QCOMPARE(logo.displayName(), QStringLiteral("logo.png"));
-        QCOMPARE(logo.body().data(QMailMessageBody::Decoded).left(4), QByteArray("\x89PNG"));
-        QVERIFY(logo.contentAvailable());
-        // Without a name the content id names the part.
-        QCOMPARE(message.partAt(2).displayName(), QStringLiteral("stripe@north.example"));
-        QCOMPARE(message.partAt(2).body().data(QMailMessageBody::Decoded).left(6), QByteArray("GIF89a"));
-        // Not a mixed container: no attachments by the 2012 rule.
-        QVERIFY(message.findAttachmentLocations().isEmpty());
-        QVERIFY(!(message.status() & QMailMessage::HasAttachments));
-    }
-
-    void mixedAttachments()
-    {
-        const QMailMessage message = load(QStringLiteral("mixed.eml"));
-        QCOMPARE(message.multipartType(), QMailMessage::MultipartMixed);
-        QCOMPARE(message.partCount(), 5u);
-        QVERIFY(message.status() & QMailMessage::HasAttachments);
-        QVERIFY(message.hasAttachments());
-
-        // Attachment, inline image, and the binary part without disposition; not the inline text.
-        const QList<QMailMessagePart::Location> attachments = message.findAttachmentLocations();
-        QStringList texts;
-        for (const QMailMessagePart::Location &location : attachments)
-            texts << location.toString(true);
-        QCOMPARE(texts, QStringList({QStringLiteral("0-2"), QStringLiteral("0-3"), QStringLiteral("0-5")}));
-
-        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
-        QVERIFY(plain);
-        QCOMPARE(plain->location().toString(false), QStringLiteral("1.1"));
-        QCOMPARE(plain->body().data(), QStringLiteral("Here are the documents, Olga. Gr\u00fc\u00dfe"));
-        QCOMPARE(plain->body().transferEncoding(), QMailMessageBody::QuotedPrintable);
-
-        const QMailMessagePart &pdf = message.partAt(1);
-        QCOMPARE(pdf.contentDisposition().type(), QMailMessageContentDisposition::Attachment);
-        QCOMPARE(pdf.contentDisposition().size(), 11);
-        QCOMPARE(pdf.body().data(QMailMessageBody::Decoded), QByteArray("%PDF-1.4\n%"));
-        QCOMPARE(message.partAt(2).contentDisposition().size(), -1);
-        QCOMPARE(message.partAt(4).displayName(), QStringLiteral("data.bin"));
-        QCOMPARE(message.partAt(4).body().data(QMailMessageBody::Decoded), QByteArray("\x00\x01\x02\x03\x04\x05\x06\x07", 8));
-    }
-
-    void nestedMessage()
-    {
-        const QMailMessage message = load(QStringLiteral("nested.eml"));
-        QCOMPARE(message.partCount(), 2u);
-        const QMailMessagePart &forwarded = message.partAt(1);
-        QCOMPARE(forwarded.contentType().content(), QByteArray("message/rfc822"));
-        QCOMPARE(forwarded.multipartType(), QMailMessage::MultipartNone);
-        QCOMPARE(forwarded.displayName(), QStringLiteral("Wochenplan f\u00fcr M\u00e4rz"));
-        QCOMPARE(message.findAttachmentLocations().size(), 1);
-
-        // The enclosed message is kept whole and loads on its own.
-        const QMailMessage inner = QMailMessage::fromRfc2822(forwarded.body().data(QMailMessageBody::Decoded));
+        // An enclosed message is kept whole and loads on its own.
+        const QMailMessage nested = load(QStringLiteral("nested.eml"));
+        const QMailMessage inner = QMailMessage::fromRfc2822(nested.partAt(1).body().data(QMailMessageBody::Decoded));
         QCOMPARE(inner.subject(), QStringLiteral("Wochenplan f\u00fcr M\u00e4rz"));
         QCOMPARE(inner.multipartType(), QMailMessage::MultipartAlternative);
         QVERIFY(inner.findPlainTextContainer());
-        // The body search does not descend into the enclosed message.
-        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
-        QVERIFY(plain);
-        QCOMPARE(plain->location().toString(false), QStringLiteral("1"));
-    }
-
-    void encodingsAndCharsets()
-    {
-        const QMailMessage message = load(QStringLiteral("encodings.eml"));
-        QCOMPARE(message.from().name(), QStringLiteral("J\u00f6rg M\u00fcller"));
-        QCOMPARE(message.subject(), QStringLiteral("Caf\u00e9 cr\u00e8me"));
-        QCOMPARE(message.date().toUTC(), QDateTime(QDate(2026, 3, 9), QTime(12, 45), Qt::UTC));
-        QCOMPARE(message.partCount(), 4u);
-
-        QCOMPARE(message.partAt(0).body().data(), QStringLiteral("Gr\u00fc\u00dfe aus K\u00f6ln.\n"));
-        QCOMPARE(message.partAt(0).body().data(QMailMessageBody::Encoded), QByteArray("R3LDvMOfZSBhdXMgS8O2bG4uCg=="));
-
-        const QMailMessagePart &russian = message.partAt(1);
-        QCOMPARE(russian.displayName(), QStringLiteral("pr\u00e9vision.txt"));
-        QCOMPARE(russian.body().data(), QStringLiteral("\u041f\u0440\u0438\u0432\u0435\u0442"));
-
-        QCOMPARE(message.partAt(2).displayName(), QStringLiteral("\u00fcbersicht M\u00e4rz.xlsx"));
-        QCOMPARE(message.partAt(3).displayName(), QStringLiteral("long-name.txt"));
-        QCOMPARE(message.partAt(3).body().data(), QStringLiteral("Price: 5 \u20ac, soft break"));
-    }
-
-    void priorities_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<quint64>("expected");
-        QTest::newRow("X-Priority 1") << QStringLiteral("priority-high1.eml") << QMailMessage::HighPriority;
-        QTest::newRow("X-Priority 5") << QStringLiteral("priority-low5.eml") << QMailMessage::LowPriority;
-        QTest::newRow("X-Priority 3") << QStringLiteral("priority-normal3.eml") << quint64(0);
-        QTest::newRow("X-MSMail-Priority") << QStringLiteral("priority-mshigh.eml") << QMailMessage::HighPriority;
-        QTest::newRow("Importance any case") << QStringLiteral("priority-importancelow.eml") << QMailMessage::LowPriority;
-        QTest::newRow("X-Priority before Importance") << QStringLiteral("priority-xprioritywins.eml") << quint64(0);
-    }
-
-    void priorities()
-    {
-        QFETCH(QString, file);
-        QFETCH(quint64, expected);
-        const QMailMessage message = load(file);
-        QCOMPARE(message.status() & (QMailMessage::HighPriority | QMailMessage::LowPriority), expected);
-    }
-
-    void dateFallbacks()
-    {
-        const QMailMessage received = load(QStringLiteral("received-date.eml"));
-        QCOMPARE(received.date().toUTC(), QDateTime(QDate(2026, 3, 11), QTime(11, 11, 11), Qt::UTC));
-
-        const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
-        const QMailMessage undated = QMailMessage::fromRfc2822("Subject: x\n\ny\n");
-        QVERIFY(undated.date().toUTC() >= before);
     }
 
     void brokenInputIsSafe()
@@ -288,10 +165,9 @@ private slots:
     void identityRoundTrip_data()
     {
         QTest::addColumn<QString>("file");
-        const QStringList files = {"plain.eml", "html-only.eml", "alternative.eml", "related.eml",
-                                   "mixed.eml", "nested.eml", "encodings.eml"};
-        for (const QString &file : files)
-            QTest::newRow(file.toLatin1().constData()) << file;
+        for (const char *file : {"plain.eml", "html-only.eml", "alternative.eml", "related.eml", "mixed.eml", "nested.eml",
+                                 "encodings.eml"})
+            QTest::newRow(file) << QString::fromLatin1(file);
     }
 
     void identityRoundTrip()
@@ -309,19 +185,16 @@ private slots:
         QCOMPARE(again.findAttachmentLocations(), original.findAttachmentLocations());
         QCOMPARE(again.body().data(QMailMessageBody::Decoded), original.body().data(QMailMessageBody::Decoded));
 
-        QStringList originalParts;
-        original.foreachPart([&originalParts](const QMailMessagePart &part) {
-            originalParts << part.location().toString(true) + QLatin1Char(' ') + part.displayName() + QLatin1Char(' ')
+        const auto parts = [](const QMailMessage &message) {
+            QStringList described;
+            message.foreachPart([&described](const QMailMessagePart &part) {
+                described << part.location().toString(true) + QLatin1Char(' ') + part.displayName() + QLatin1Char(' ')
                                  + QString::fromLatin1(part.body().data(QMailMessageBody::Decoded).toHex());
-            return true;
-        });
-        QStringList againParts;
-        again.foreachPart([&againParts](const QMailMessagePart &part) {
-            againParts << part.location().toString(true) + QLatin1Char(' ') + part.displayName() + QLatin1Char(' ')
-                              + QString::fromLatin1(part.body().data(QMailMessageBody::Decoded).toHex());
-            return true;
-        });
-        QCOMPARE(againParts, originalParts);
+                return true;
+            });
+            return described;
+        };
+        QCOMPARE(parts(again), parts(original));
     }
 
     void storedMessageLoadsById()
@@ -329,12 +202,13 @@ private slots:
         QMailMessage message = load(QStringLiteral("mixed.eml"));
         message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
         QVERIFY(QMailStore::instance()->addMessage(&message));
-        QVERIFY(message.id().isValid());
-
+        // Adding stamps the part locations with the new id, in the message and in the store.
+        const QString second = QString::number(message.id().toULongLong()) + QStringLiteral("-2");
+        QCOMPARE(message.partAt(1).location().toString(true), second);
         const QMailMessage loaded(message.id());
         QCOMPARE(loaded.partCount(), 5u);
-        QCOMPARE(loaded.findAttachmentLocations().first().toString(true),
-                 QString::number(message.id().toULongLong()) + QStringLiteral("-2"));
+        QCOMPARE(loaded.findAttachmentLocations().first().toString(true), second);
+        QCOMPARE(loaded.partAt(1).body().data(QMailMessageBody::Decoded), QByteArray("%PDF-1.4\n%"));
         const QMailMessageMetaData metaData(message.id());
         QCOMPARE(metaData.subject(), QStringLiteral("Documents"));
         QVERIFY(metaData.status() & QMailMessage::HasAttachments);

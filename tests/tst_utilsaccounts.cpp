@@ -3,49 +3,19 @@
 #include <qmailaccountconfiguration.h>
 #include <qmailstore.h>
 #include <qmailstorecontrol.h>
+#include <storehelpers.h>
 
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QMailFolder::StandardFolder)
+
+using namespace ZavekTest;
 
 namespace {
 
 quint64 usable()
 {
     return QMailAccount::Enabled | QMailAccount::CanRetrieve | QMailAccount::MessageSource;
-}
-
-QMailAccountId addAccount(const QString &name, quint64 status,
-                          QMailAccountConfiguration *configuration = nullptr)
-{
-    QMailAccount account;
-    account.setName(name);
-    account.setStatus(status);
-    if (!QMailStore::instance()->addAccount(&account, configuration))
-        qFatal("cannot store a test account");
-    return account.id();
-}
-
-QMailFolderId addFolder(const QString &path, const QMailAccountId &accountId, quint64 status = 0)
-{
-    QMailFolder folder(path, QMailFolderId(), accountId);
-    if (status)
-        folder.setStatus(status, true);
-    if (!QMailStore::instance()->addFolder(&folder))
-        qFatal("cannot store a test folder");
-    return folder.id();
-}
-
-QMailMessageId addMessage(const QMailAccountId &accountId, quint64 status)
-{
-    QMailMessage message;
-    message.setMessageType(QMailMessage::Email);
-    message.setParentAccountId(accountId);
-    message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
-    message.setStatus(status);
-    if (!QMailStore::instance()->addMessage(&message))
-        qFatal("cannot store a test message");
-    return message.id();
 }
 
 bool isMarked(const QMailAccountId &id)
@@ -218,11 +188,11 @@ void TestUtilsAccounts::unreadCount()
 {
     const QMailAccountId one = addAccount("one", usable());
     const QMailAccountId two = addAccount("two", usable());
-    addMessage(one, 0);
-    addMessage(one, QMailMessage::New);
-    addMessage(one, QMailMessage::Read);
-    addMessage(one, QMailMessage::Removed);
-    addMessage(two, QMailMessage::Incoming);
+    addMessage(one, {}, 0);
+    addMessage(one, {}, QMailMessage::New);
+    addMessage(one, {}, QMailMessage::Read);
+    addMessage(one, {}, QMailMessage::Removed);
+    addMessage(two, {}, QMailMessage::Incoming);
 
     QCOMPARE(ZavekUtils::getUnreadMessageCount(one), 2);
     QCOMPARE(ZavekUtils::getUnreadMessageCount(two), 1);
@@ -233,8 +203,8 @@ void TestUtilsAccounts::newContentCache()
 {
     const QMailAccountId one = addAccount("one", usable());
     const QMailAccountId two = addAccount("two", usable());
-    const QMailMessageId unread = addMessage(one, QMailMessage::Incoming);
-    addMessage(two, QMailMessage::Read);
+    const QMailMessageId unread = addMessage(one, {}, QMailMessage::Incoming);
+    addMessage(two, {}, QMailMessage::Read);
 
     // The cache outlives the store between tests, so every account starts with a refresh.
     QVERIFY(ZavekUtils::newContentExists(one, true));
@@ -248,7 +218,7 @@ void TestUtilsAccounts::newContentCache()
     QVERIFY(!ZavekUtils::newContentExists(one, false));
 
     // An invalid id covers all accounts and is remembered under its own key.
-    addMessage(two, QMailMessage::New);
+    addMessage(two, {}, QMailMessage::New);
     QVERIFY(ZavekUtils::newContentExists(QMailAccountId(), true));
     QVERIFY(!ZavekUtils::newContentExists(one, false));
     QVERIFY(!ZavekUtils::newContentExists(two, false));
@@ -258,7 +228,7 @@ void TestUtilsAccounts::newContentCache()
 void TestUtilsAccounts::newContentFailedQueryNotCached()
 {
     const QMailAccountId account = addAccount("one", usable());
-    addMessage(account, QMailMessage::Incoming);
+    addMessage(account, {}, QMailMessage::Incoming);
     QVERIFY(ZavekUtils::newContentExists(account, true));
     for (const QMailStore::ErrorCode error : {QMailStore::NotYetImplemented, QMailStore::StorageInaccessible}) {
         QmfStandIn::setNextError(error);

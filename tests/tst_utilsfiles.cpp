@@ -65,7 +65,6 @@ private slots:
 
     void formattedSize_data();
     void formattedSize();
-    void formattedSizeWithoutCatalogue();
 
     void textToHtml();
 
@@ -74,7 +73,6 @@ private slots:
     void loadMessageRefusesUnusablePaths_data();
     void loadMessageRefusesUnusablePaths();
     void loadMessageFromEmlFile();
-    void loadMessageFromNonEmailFile();
 
     void attachmentDirectoryFollowsLocation();
     void savingTwiceLeavesOneFile();
@@ -120,14 +118,6 @@ void TestUtilsFiles::formattedSize()
     const QString formatted = ZavekUtils::get_formatted_size(size);
     QCoreApplication::removeTranslator(&english);
     QCOMPARE(formatted, expected);
-}
-
-void TestUtilsFiles::formattedSizeWithoutCatalogue()
-{
-    QCOMPARE(ZavekUtils::get_formatted_size(999), QStringLiteral("qtn_comm_bytes"));
-    // Without a catalogue the identifier has no place for the number; Qt says so.
-    QTest::ignoreMessage(QtWarningMsg, "QString::arg: Argument missing: qtn_comm_megabytes, 3");
-    QCOMPARE(ZavekUtils::get_formatted_size(3u * 1024u * 1024u), QStringLiteral("qtn_comm_megabytes"));
 }
 
 void TestUtilsFiles::textToHtml()
@@ -231,23 +221,6 @@ void TestUtilsFiles::loadMessageFromEmlFile()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("Budget line 1: 1200\nBudget line 2: 340\n"));
     QCOMPARE(QFileInfo(saved).absolutePath(), ZavekUtils::getAttachmentTemporaryDirectory(attachment));
-}
-
-void TestUtilsFiles::loadMessageFromNonEmailFile()
-{
-    // Binary data is no message; the call must come back with an answer that agrees with
-    // what was loaded, without crashing or warning about success.
-    QTemporaryDir directory;
-    QVERIFY(directory.isValid());
-    const QString path = directory.filePath(QStringLiteral("image.png"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\x00\x01", 19));
-    file.close();
-
-    QMailMessage message;
-    const bool loaded = ZavekUtils::loadMessageFromFile(QUrl::fromLocalFile(path), message);
-    QCOMPARE(loaded, message.messageType() == QMailMessage::Email);
 }
 
 void TestUtilsFiles::attachmentDirectoryFollowsLocation()

@@ -2,10 +2,12 @@
 
 #include <qmailstore.h>
 #include <qmailstorecontrol.h>
+#include <storehelpers.h>
 
 #include <QtTest>
 
 using ZavekUtils::Priority;
+using namespace ZavekTest;
 
 Q_DECLARE_METATYPE(ZavekUtils::Priority)
 
@@ -30,31 +32,11 @@ private slots:
     void filterAddresses();
     void isToday_data();
     void isToday();
-
-private:
-    QMailMessageId storeMessage(QMailMessage message);
-    QMailMessageId storeWithStatus(quint64 status);
 };
 
 void TestUtilsMessage::init()
 {
     QmfStandIn::resetStore();
-}
-
-QMailMessageId TestUtilsMessage::storeMessage(QMailMessage message)
-{
-    message.setMessageType(QMailMessage::Email);
-    message.setParentFolderId(QMailFolderId(QMailFolderId::LocalStorageFolderId));
-    if (!QMailStore::instance()->addMessage(&message))
-        qFatal("cannot store a test message");
-    return message.id();
-}
-
-QMailMessageId TestUtilsMessage::storeWithStatus(quint64 status)
-{
-    QMailMessage message;
-    message.setStatus(status);
-    return storeMessage(message);
 }
 
 void TestUtilsMessage::priorityFromFlags_data()
@@ -77,7 +59,7 @@ void TestUtilsMessage::priorityFromFlags()
     QMailMessageMetaData metaData;
     metaData.setStatus(status);
     QCOMPARE(ZavekUtils::messagePriority(metaData), expected);
-    QCOMPARE(ZavekUtils::messagePriority(storeWithStatus(status)), expected);
+    QCOMPARE(ZavekUtils::messagePriority(addMessage(QMailAccountId(), {}, status)), expected);
 }
 
 void TestUtilsMessage::setPriority_data()
@@ -150,7 +132,7 @@ void TestUtilsMessage::flagQuestions_data()
 void TestUtilsMessage::flagQuestions()
 {
     QFETCH(quint64, status);
-    const QMailMessageId id = storeWithStatus(status);
+    const QMailMessageId id = addMessage(QMailAccountId(), {}, status);
     QTEST(ZavekUtils::messageHasAttachment(id), "attachment");
     QTEST(ZavekUtils::messageImportant(id), "important");
 }
@@ -170,8 +152,8 @@ void TestUtilsMessage::unreadMaskAndKeyAgree()
     QFETCH(quint64, status);
     QFETCH(bool, unread);
 
-    const QMailMessageId id = storeWithStatus(status);
-    storeWithStatus(unread ? QMailMessage::Read : 0); // the key must not match this one
+    const QMailMessageId id = addMessage(QMailAccountId(), {}, status);
+    addMessage(QMailAccountId(), {}, unread ? QMailMessage::Read : 0); // the key must not match this one
 
     QCOMPARE(ZavekUtils::messageUnread(id), unread);
     QCOMPARE(bool(status & ZavekUtils::generateReadFlag()), !unread);

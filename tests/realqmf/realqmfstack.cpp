@@ -92,6 +92,18 @@ RealQmfStack::~RealQmfStack()
 
 bool RealQmfStack::start(QString *error)
 {
+    if (!startWithoutMessageServer(error))
+        return false;
+    if (!startMessageServer()) {
+        *error = QStringLiteral("the message server did not come up: %1")
+                     .arg(QString::fromLocal8Bit(m_messageServer.readAllStandardError()));
+        return false;
+    }
+    return true;
+}
+
+bool RealQmfStack::startWithoutMessageServer(QString *error)
+{
     if (QStandardPaths::findExecutable(QStringLiteral("dovecot"), {"/usr/sbin", "/usr/bin"}).isEmpty()) {
         *error = QStringLiteral("dovecot is not installed (package dovecot-imapd)");
         return false;
@@ -108,11 +120,6 @@ bool RealQmfStack::start(QString *error)
     m_port = freeLoopbackPort();
     if (!writeImapConfiguration() || !startImapServer()) {
         *error = QStringLiteral("the IMAP server did not start (see %1/dovecot.log)").arg(m_imapDir.path());
-        return false;
-    }
-    if (!startMessageServer()) {
-        *error = QStringLiteral("the message server did not come up: %1")
-                     .arg(QString::fromLocal8Bit(m_messageServer.readAllStandardError()));
         return false;
     }
     return true;

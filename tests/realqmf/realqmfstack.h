@@ -28,6 +28,9 @@ public:
 
     // IMAP server and message server; false with the reason in *error.
     bool start(QString *error);
+    // The IMAP server alone, so that accounts added before startMessageServer() are loaded as
+    // the message server starts rather than learnt from the store's notifications.
+    bool startWithoutMessageServer(QString *error);
 
     bool startImapServer();
     // A frozen IMAP server accepts connections but never answers: work that needs it hangs.

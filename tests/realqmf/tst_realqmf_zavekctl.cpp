@@ -1,0 +1,128 @@
+// zavekctl as a person runs it on the real platform: an IMAP account added from the command
+// line, then the narrated session on it through the real message server and IMAP server.
+// The stack is the end-to-end suite's, with a store of its own and this one account in it:
+// the account is added before the message server starts, which then loads it at start-up.
+// The cases run in order.
+
+#include "childprocess.h"
+#include "realqmfstack.h"
+#include "testenvironment.h"
+
+#include <QtTest>
+
+namespace {
+
+// Bound of each zavekctl run; a whole session takes a few seconds here.
+const int runTimeoutMs = 120000;
+const QString accountName = QStringLiteral("Work");
+
+struct Run
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+    // What a failed check shows (QtTest keeps about 1000 bytes): the reason, the story's end.
+    QByteArray report() const { return (err.left(300) + out.right(700)).toLocal8Bit(); }
+};
+
+Run zavekctl(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    ZavekTest::ChildProcess process;
+    process.start(QStringLiteral(ZAVEKCTL_PATH), arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    Run run;
+    run.finished = process.waitForFinished(runTimeoutMs);
+    process.stop();
+    if (run.finished && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+// The rows of the session's message table: from its heading to the blank line after it.
+QStringList tableRows(const QString &out)
+{
+    const QStringList lines = out.split(QLatin1Char('\n'));
+    const int heading = lines.indexOf(QRegularExpression(QStringLiteral("From +To +Priority +Date +Size +Viewable +Missing")));
+    QStringList rows;
+    for (int i = heading + 1; heading >= 0 && i < lines.size() && !lines.at(i).isEmpty(); ++i)
+        rows << lines.at(i);
+    return rows;
+}
+
+} // namespace
+
+class TestRealQmfZavekctl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(stack.startWithoutMessageServer(&error), qPrintable(error));
+    }
+    void accountAddTakesThePasswordFromStandardInput();
+    void sessionShowsEveryMessageViewable();
+
+private:
+    RealQmfStack stack;
+};
+
+void TestRealQmfZavekctl::accountAddTakesThePasswordFromStandardInput()
+{
+    const QStringList server{ QStringLiteral("--server"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
+                              QString::number(stack.imapPort()), QStringLiteral("--user"), stack.userName() };
+    // A password that cannot be read adds nothing.
+    const Run unreadable = zavekctl(QStringList{ QStringLiteral("account"), QStringLiteral("add"), QStringLiteral("Other") }
+                                    + server + QStringList{ QStringLiteral("--password-file"),
+                                                            ZavekTest::homePath() + QStringLiteral("/absent") });
+    QVERIFY2(unreadable.exitCode == 1, unreadable.report());
+    QVERIFY2(unreadable.err.contains(QLatin1String("cannot read the password")), unreadable.report());
+
+    const Run added = zavekctl(QStringList{ QStringLiteral("account"), QStringLiteral("add"), accountName } + server,
+                               stack.password().toUtf8() + '\n');
+    QVERIFY2(added.exitCode == 0, added.report());
+    QVERIFY2(added.out.endsWith(QLatin1Char('\t') + accountName + QLatin1Char('\n')), added.report());
+    // Listed as added (id and name), and alone in the store.
+    const Run listed = zavekctl({ QStringLiteral("account"), QStringLiteral("list") });
+    QVERIFY2(listed.exitCode == 0, listed.report());
+    QCOMPARE(listed.out, added.out);
+}
+
+void TestRealQmfZavekctl::sessionShowsEveryMessageViewable()
+{
+    QVERIFY(stack.startMessageServer());
+    const Run session = zavekctl({ QStringLiteral("session"), QStringLiteral("--account"), accountName,
+                                   QStringLiteral("--idle-interval"), QStringLiteral("300"),
+                                   QStringLiteral("--link-delay"), QStringLiteral("20") });
+    QVERIFY2(session.finished, session.report());
+    QVERIFY2(session.exitCode == 0, session.report());
+
+    // One row per message of the mailbox, by sender as the table prints it, each viewable
+    // with no inline image missing.
+    const QStringList rows = tableRows(session.out);
+    QVERIFY2(rows.size() == 3, session.report());
+    for (const char *sender : { "Tomas Vrba", "Harbour Newsletter", "Ada Leskova" }) {
+        const QRegularExpression row(QStringLiteral("^%1 .* yes +0$").arg(QLatin1String(sender)));
+        QVERIFY2(rows.filter(row).size() == 1, qPrintable(sender + QLatin1Char('\n') + session.report()));
+    }
+    // Ended by the idle countdown, as the session promises, not by its own time limit.
+    const QRegularExpression closed(QStringLiteral("^-- network: session closed \\d+ ms after the messaging system fell idle$"),
+                                    QRegularExpression::MultilineOption);
+    QVERIFY2(closed.match(session.out).hasMatch(), session.report());
+}
+
+int main(int argc, char *argv[])
+{
+    if (!RealQmfStack::runOnPrivateBus(argc, argv))
+        return 1;
+    QCoreApplication application(argc, argv);
+    TestRealQmfZavekctl test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_realqmf_zavekctl.moc"

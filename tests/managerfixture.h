@@ -19,7 +19,14 @@
 #include <QScopedPointer>
 #include <QStringList>
 
-// Records the manager's per-serial signals as short lines: "A<serial> <activity> <code>",
+// The line of an activity signal: "A<serial> <activity> <code>".
+inline QString activityLine(uint serial, QMailServiceAction::Activity activity, int code)
+{
+    static const char *const names[] = {"Pending", "InProgress", "Successful", "Failed"};
+    return QStringLiteral("A%1 %2 %3").arg(serial).arg(QLatin1String(names[activity])).arg(code);
+}
+
+// Records the manager's per-serial signals as short lines: activity lines,
 // "S<serial> <code>", "P<serial> <progress>/<total>".
 class SignalLog : public QObject
 {
@@ -29,8 +36,7 @@ public:
         connect(manager, &ZavekServiceActionManager::activityChanged, this,
                 [this](ZavekServiceActionManager::Serial serial, QMailServiceAction::Activity activity,
                        const QMailServiceAction::Status &status) {
-                    static const char *const names[] = {"Pending", "InProgress", "Successful", "Failed"};
-                    lines << QStringLiteral("A%1 %2 %3").arg(serial).arg(QLatin1String(names[activity])).arg(int(status.errorCode));
+                    lines << activityLine(serial, activity, int(status.errorCode));
                 });
         connect(manager, &ZavekServiceActionManager::statusChanged, this,
                 [this](ZavekServiceActionManager::Serial serial, const QMailServiceAction::Status &status) {
@@ -93,6 +99,15 @@ public:
         for (const QmfStandIn::Request &request : requests)
             names << request.call;
         return names;
+    }
+
+    // Lets every running request succeed, also those that start meanwhile; returns how many.
+    static int succeedAll()
+    {
+        int count = 0;
+        for (; running(); ++count)
+            server()->succeed(running());
+        return count;
     }
 
     // The action running the newest request (null when none runs).

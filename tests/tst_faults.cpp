@@ -91,8 +91,7 @@ void TestFaults::ipcDropFailsTheRunAndLaterWorkWaitsForTheConnection()
     QCOMPARE(fixture.log->take(), (QStringList{line("A%1 Pending 0", later), line("A%1 Pending 0", add)}));
 
     fixture.server()->establishIpcConnection();
-    for (int answered = 0; answered < 3; ++answered)
-        fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "deleteMessages", "flagMessages", "addMessages"}));
     const QMap<uint, int> ended = terminalCounts(fixture.log->lines);
     QCOMPARE(ended, (QMap<uint, int>{{queued, 1}, {later, 1}, {add, 1}}));
@@ -115,8 +114,7 @@ void TestFaults::ipcDropUnderAPreemptedRunQueuesItAgain()
     QVERIFY(manager->operationInfo(sync));
 
     fixture.server()->establishIpcConnection();
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
     QCOMPARE(terminalCounts(fixture.log->lines), (QMap<uint, int>{{sync, 1}, {urgent, 1}}));
     QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", sync)));

@@ -59,8 +59,7 @@ void TestManagerScheduler::urgentWorkFirstTiesInArrivalOrder()
     manager->deleteMessages({QMailMessageId(3)});
     QCOMPARE(fixture.log->take(), (QStringList{"A1 Pending 0", "A1 Pending 0", "A2 Pending 0", "A3 Pending 0",
                                                "A4 Pending 0", "A5 Pending 0"}));
-    for (int i = 0; i < 5; ++i)
-        fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "retrieveMessages", "deleteMessages",
                                            "synchronizeAll", "exportUpdates"}));
     QVERIFY(fixture.server()->cancellationRequests().isEmpty());
@@ -82,9 +81,7 @@ void TestManagerScheduler::snapshotRequestsQueueOneFollowUp()
     const uint followUp = request(manager);
     QVERIFY(followUp != running);
     QCOMPARE(request(manager), followUp);
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
-    QCOMPARE(fixture.server()->requestCount(), 2);
+    QCOMPARE(fixture.succeedAll(), 2);
     QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", running)));
     QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", followUp)));
 }
@@ -101,9 +98,7 @@ void TestManagerScheduler::lastStoreChangeWins()
     QCOMPARE(manager->flagMessages(ids, 0x1, 0), readAgain);   // nothing changed since: joins
     // The later of two equal requests goes first: the earlier one stays and runs.
     manager->cancelOperation(readAgain);
-    while (fixture.running())
-        fixture.server()->succeed(fixture.running());
-    QCOMPARE(fixture.server()->requestCount(), 3);
+    QCOMPARE(fixture.succeedAll(), 3);
     QCOMPARE(fixture.server()->requests().at(1).arguments.value(1).value<quint64>(), quint64(0x1));
     QCOMPARE(fixture.server()->requests().last().arguments.value(2).value<quint64>(), quint64(0x1));
 }
@@ -145,8 +140,7 @@ void TestManagerScheduler::additionsAndUpdatesAreStoreChangesToo()
     between(manager);
     // Merged into the first, it would run before the update, which would undo it.
     QVERIFY(change(manager) != first);
-    while (fixture.running())
-        fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls().mid(changeRunsFirst ? 0 : 1), calls);
 }
 
@@ -164,8 +158,7 @@ void TestManagerScheduler::preemptedOperationRunsAgainUnderItsSerial()
     QCOMPARE(fixture.log->take(), (QStringList{line("A%1 Pending 0", part), line("A%1 Pending 0", part + 1),
                                                 line("A%1 Pending 0", sync), line("A%1 Pending 0", part)}));
     QVERIFY(manager->operationInfo(sync));
-    for (int i = 0; i < 3; ++i)
-        fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart", "retrieveMessagePart", "synchronizeAll"}));
     QCOMPARE(fixture.log->lines.filter(line("A%1 ", sync)), (QStringList{line("A%1 Pending 0", sync), line("A%1 Successful 0", sync)}));
     QVERIFY(!fixture.running());
@@ -183,9 +176,8 @@ void TestManagerScheduler::preemptedRunThatSucceedsIsFinished()
     fixture.server()->setProgress(retrieval, 3, 4);
     fixture.server()->succeed(retrieval);
     QCOMPARE(fixture.log->take(), (QStringList{line("A%1 Successful 0", sync), line("A%1 Pending 0", part)}));
-    fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart"}));
-    QVERIFY(!fixture.running());
 }
 
 void TestManagerScheduler::sendWaitsUntilThePreemptedSyncHasStopped()
@@ -199,8 +191,7 @@ void TestManagerScheduler::sendWaitsUntilThePreemptedSyncHasStopped()
     QCOMPARE(fixture.calls(), QStringList{"synchronizeAll"});
     fixture.server()->answerCancellation(retrieval);
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "transmitMessages"}));
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "transmitMessages", "synchronizeAll"}));
     QCOMPARE(fixture.log->lines.filter(QRegularExpression("Successful|Failed")),
              (QStringList{line("A%1 Successful 0", send), line("A%1 Successful 0", sync)}));
@@ -376,9 +367,7 @@ void TestManagerScheduler::waitingOperationStartsWhenConditionsChange()
         QmfStandIn::setIpcConnectionEstablished(true);
     }
     fixture.manager->deleteMessages({QMailMessageId(7)});
-    QCOMPARE(fixture.server()->requestCount(), 2);
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.succeedAll(), 2);
 
     // The option is switched off while a network operation waits.
     fixture.network->setOnline(false);

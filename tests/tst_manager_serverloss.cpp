@@ -112,8 +112,7 @@ void TestManagerServerLoss::lostRunFailsOnceAndTheQueueWaitsForTheServer()
 
     // Back again: the queue goes on through fresh service actions.
     serverReturns();
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "deleteMessages", "flagMessages"}));
     QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", queued), line("A%1 Successful %2", later)}));
     QCOMPARE(manager->activity(), Manager::Idle);
@@ -133,8 +132,7 @@ void TestManagerServerLoss::lostPreemptedRunIsQueuedAgain()
     QCOMPARE(fixture.log->take(), QStringList{line("A%1 Pending %2", sync)});
 
     serverReturns();
-    fixture.server()->succeed(fixture.running());
-    fixture.server()->succeed(fixture.running());
+    fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
     QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
 }

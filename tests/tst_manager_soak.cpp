@@ -55,12 +55,6 @@ struct Op
     int resets = 0;
 };
 
-QString activityLine(uint serial, Activity activity, int code)
-{
-    static const char *const names[] = {"Pending", "InProgress", "Successful", "Failed"};
-    return QStringLiteral("A%1 %2 %3").arg(serial).arg(QLatin1String(names[activity])).arg(code);
-}
-
 class Model
 {
 public:

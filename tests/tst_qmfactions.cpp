@@ -141,16 +141,12 @@ private Q_SLOTS:
         QCOMPARE(action.activity(), QMailServiceAction::Successful);
     }
 
-    void droppedIpcConnectionFailsRequests()
+    void requestWhileTheIpcConnectionIsDownFailsOnTheNextTurn()
     {
+        // (A run that the drop cuts off is checked through the manager, in tst_faults.)
         QMailRetrievalAction action;
         QSignalSpy established(QMailStore::instance(), SIGNAL(ipcConnectionEstablished()));
-        action.retrieveFolderList(QMailAccountId(1), QMailFolderId());
         server()->dropIpcConnection();
-        QCOMPARE(action.activity(), QMailServiceAction::Failed);
-        QCOMPARE(action.status().errorCode, Status::ErrInternalServer);
-
-        // While the connection is down a request fails on the next event-loop turn.
         action.exportUpdates(QMailAccountId(1));
         QVERIFY(action.isRunning());
         QTRY_VERIFY(!action.isRunning());

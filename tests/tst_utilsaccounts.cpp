@@ -8,6 +8,7 @@
 #include <QtTest>
 
 Q_DECLARE_METATYPE(QMailFolder::StandardFolder)
+Q_DECLARE_METATYPE(QMailStore::ErrorCode)
 
 using namespace ZavekTest;
 
@@ -44,9 +45,11 @@ private slots:
     void changeDefaultAccount();
     void smartReply_data();
     void smartReply();
+    void pushEnabled_data();
     void pushEnabled();
     void unreadCount();
     void newContentCache();
+    void newContentFailedQueryNotCached_data();
     void newContentFailedQueryNotCached();
     void favouriteFolders();
     void standardFolderByNameIsRecorded();
@@ -155,33 +158,33 @@ void TestUtilsAccounts::smartReply()
     QTEST(ZavekUtils::canSmartReply(account, other), "allowed");
 }
 
+void TestUtilsAccounts::pushEnabled_data()
+{
+    // The account's own field, and "pushEnabled" of its services as "service=value".
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("services");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("second service on") << "true" << QStringList{"imap4=0", "smtp=1"} << true;
+    QTest::newRow("field on, no configuration") << "1" << QStringList() << true;
+    QTest::newRow("neither exactly on") << "yes" << QStringList{"imap4= 1"} << false;
+    QTest::newRow("neither set") << QString() << QStringList() << false;
+}
+
 void TestUtilsAccounts::pushEnabled()
 {
-    QMailAccountConfiguration secondService;
-    secondService.addServiceConfiguration("imap4");
-    secondService.addServiceConfiguration("smtp");
-    secondService.serviceConfiguration("imap4").setValue("pushEnabled", "0");
-    secondService.serviceConfiguration("smtp").setValue("pushEnabled", "1");
-    QMailAccount viaService;
-    viaService.setStatus(usable());
-    viaService.setCustomField("pushEnabled", "true");
-    QVERIFY(QMailStore::instance()->addAccount(&viaService, &secondService));
-    QVERIFY(ZavekUtils::accountPushEnabled(viaService.id()));
-
-    QMailAccount viaField;
-    viaField.setCustomField("pushEnabled", "1");
-    QVERIFY(QMailStore::instance()->addAccount(&viaField, nullptr));
-    QVERIFY(ZavekUtils::accountPushEnabled(viaField.id()));
-
-    QMailAccountConfiguration off;
-    off.addServiceConfiguration("imap4");
-    off.serviceConfiguration("imap4").setValue("pushEnabled", " 1");
-    QMailAccount notOn;
-    notOn.setCustomField("pushEnabled", "yes");
-    QVERIFY(QMailStore::instance()->addAccount(&notOn, &off));
-    QVERIFY(!ZavekUtils::accountPushEnabled(notOn.id()));
-
-    QVERIFY(!ZavekUtils::accountPushEnabled(addAccount("plain", usable())));
+    QFETCH(QString, field);
+    QFETCH(QStringList, services);
+    QMailAccountConfiguration configuration;
+    for (const QString &service : services) {
+        configuration.addServiceConfiguration(service.section('=', 0, 0));
+        configuration.serviceConfiguration(service.section('=', 0, 0)).setValue("pushEnabled", service.section('=', 1));
+    }
+    QMailAccount account;
+    account.setStatus(usable());
+    if (!field.isNull())
+        account.setCustomField("pushEnabled", field);
+    QVERIFY(QMailStore::instance()->addAccount(&account, services.isEmpty() ? nullptr : &configuration));
+    QTEST(ZavekUtils::accountPushEnabled(account.id()), "enabled");
 }
 
 void TestUtilsAccounts::unreadCount()
@@ -225,18 +228,24 @@ void TestUtilsAccounts::newContentCache()
     QVERIFY(ZavekUtils::newContentExists(two, true));
 }
 
+void TestUtilsAccounts::newContentFailedQueryNotCached_data()
+{
+    QTest::addColumn<QMailStore::ErrorCode>("error");
+    QTest::newRow("not yet implemented") << QMailStore::NotYetImplemented;
+    QTest::newRow("storage inaccessible") << QMailStore::StorageInaccessible;
+}
+
 void TestUtilsAccounts::newContentFailedQueryNotCached()
 {
+    QFETCH(QMailStore::ErrorCode, error);
     const QMailAccountId account = addAccount("one", usable());
     addMessage(account, {}, QMailMessage::Incoming);
     QVERIFY(ZavekUtils::newContentExists(account, true));
-    for (const QMailStore::ErrorCode error : {QMailStore::NotYetImplemented, QMailStore::StorageInaccessible}) {
-        QmfStandIn::setNextError(error);
-        QTest::ignoreMessage(QtWarningMsg, "bool ZavekUtils::newContentExists(const QMailAccountId&, bool) Cannot perform operation!");
-        QVERIFY(!ZavekUtils::newContentExists(account, true));
-        // The failed "no" did not replace the remembered answer.
-        QVERIFY(ZavekUtils::newContentExists(account, false));
-    }
+    QmfStandIn::setNextError(error);
+    QTest::ignoreMessage(QtWarningMsg, "bool ZavekUtils::newContentExists(const QMailAccountId&, bool) Cannot perform operation!");
+    QVERIFY(!ZavekUtils::newContentExists(account, true));
+    // The failed "no" did not replace the remembered answer.
+    QVERIFY(ZavekUtils::newContentExists(account, false));
 }
 
 void TestUtilsAccounts::favouriteFolders()

@@ -110,6 +110,9 @@ void TestRealQmfZavekctl::sessionShowsEveryMessageViewable()
         const QRegularExpression row(QStringLiteral("^%1 .* yes +0$").arg(QLatin1String(sender)));
         QVERIFY2(rows.filter(row).size() == 1, qPrintable(sender + QLatin1Char('\n') + session.report()));
     }
+    // The refresh is pre-empted once by the bodies' retrievals; its later returns to pending
+    // between the real server's sync steps are no pre-emptions.
+    QVERIFY2(session.out.count(QLatin1String("pre-empted by more urgent work")) == 1, session.report());
     // Ended by the idle countdown, as the session promises, not by its own time limit.
     const QRegularExpression closed(QStringLiteral("^-- network: session closed \\d+ ms after the messaging system fell idle$"),
                                     QRegularExpression::MultilineOption);

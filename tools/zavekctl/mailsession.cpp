@@ -195,16 +195,17 @@ void MailSession::onActivityChanged(Serial serial, QMailServiceAction::Activity 
     const bool known = m_lastActivity.contains(serial);
     const QMailServiceAction::Activity previous = m_lastActivity.value(serial, QMailServiceAction::Pending);
     m_lastActivity.insert(serial, activity);
-    // A real server's sync also goes back to pending between its steps; only the refresh
-    // that message-level work displaced was pre-empted.
+    // A real server's sync also goes back to pending between its steps: only the first
+    // return to pending after message-level work displaced the refresh is its pre-emption.
     if (activity == QMailServiceAction::Pending && previous == QMailServiceAction::InProgress
-        && serial == m_preemptedSerial)
+        && serial == m_preemptedSerial) {
         m_view.note(QStringLiteral("  #%1 pre-empted by more urgent work; queued again").arg(serial, 2));
+        m_preemptedSerial = 0;
+    }
     if (!(known && activity == previous && activity == QMailServiceAction::Pending))
         m_view.activity(serial, activity, status);
     if (serial == m_refreshSerial && activity == QMailServiceAction::InProgress) {
-        m_preemptedSerial = m_refreshSerial;
-        m_refreshSerial = 0;
+        const Serial refresh = std::exchange(m_refreshSerial, 0);
         // Message-level work outranks the running refresh: queueing it pre-empts the refresh,
         // which runs again afterwards under the same serial.
         for (const QMailMessageId &id : inboxMessages()) {
@@ -223,6 +224,7 @@ void MailSession::onActivityChanged(Serial serial, QMailServiceAction::Activity 
                 track(QStringLiteral("retrieve message \"%1\"").arg(shortSubject(message)),
                       m_manager->retrieveMessages({ id }, QMailRetrievalAction::Content));
             }
+            m_preemptedSerial = refresh;
         }
     }
     if (activity != QMailServiceAction::Successful && activity != QMailServiceAction::Failed)

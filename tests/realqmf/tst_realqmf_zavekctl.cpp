@@ -74,17 +74,19 @@ private:
 
 void TestRealQmfZavekctl::accountAddTakesThePasswordFromStandardInput()
 {
-    const QStringList server{ QStringLiteral("--server"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"),
-                              QString::number(stack.imapPort()), QStringLiteral("--user"), stack.userName() };
-    // A password that cannot be read adds nothing.
-    const Run unreadable = zavekctl(QStringList{ QStringLiteral("account"), QStringLiteral("add"), QStringLiteral("Other") }
-                                    + server + QStringList{ QStringLiteral("--password-file"),
-                                                            ZavekTest::homePath() + QStringLiteral("/absent") });
+    const QStringList add{ QStringLiteral("account"), QStringLiteral("add"), accountName, QStringLiteral("--server"),
+                           QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(stack.imapPort()),
+                           QStringLiteral("--user"), stack.userName() };
+    // A password that cannot be read, or not stored as the IMAP service reads it, adds nothing.
+    const Run unreadable = zavekctl(add + QStringList{ QStringLiteral("--password-file"),
+                                                       ZavekTest::homePath() + QStringLiteral("/absent") });
     QVERIFY2(unreadable.exitCode == 1, unreadable.report());
     QVERIFY2(unreadable.err.contains(QLatin1String("cannot read the password")), unreadable.report());
+    const Run notLatin1 = zavekctl(add, QStringLiteral("secret-\u20ac\n").toUtf8());
+    QVERIFY2(notLatin1.exitCode == 1, notLatin1.report());
+    QVERIFY2(notLatin1.err.contains(QLatin1String("outside Latin-1")), notLatin1.report());
 
-    const Run added = zavekctl(QStringList{ QStringLiteral("account"), QStringLiteral("add"), accountName } + server,
-                               stack.password().toUtf8() + '\n');
+    const Run added = zavekctl(add, stack.password().toUtf8() + '\n');
     QVERIFY2(added.exitCode == 0, added.report());
     QVERIFY2(added.out.endsWith(QLatin1Char('\t') + accountName + QLatin1Char('\n')), added.report());
     // Listed as added (id and name), and alone in the store.

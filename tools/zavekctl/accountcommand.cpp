@@ -10,6 +10,8 @@
 #include <QHash>
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace {
 
 const char usage[] =
@@ -66,6 +68,13 @@ int addAccount(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QString password = readPassword(options.value(QStringLiteral("--password-file")));
     if (password.isNull()) {
         err << "zavekctl account add: cannot read the password\n";
+        return 1;
+    }
+    // The IMAP service reads the password as Latin-1: other characters would turn into '?'
+    // and the login would fail later with no hint why.
+    if (std::any_of(password.cbegin(), password.cend(), [](QChar c) { return c.unicode() > 0xff; })) {
+        err << "zavekctl account add: the password has characters outside Latin-1, which the IMAP service "
+               "cannot store\n";
         return 1;
     }
 

@@ -30,6 +30,7 @@ private slots:
     void additionsAndUpdatesAreStoreChangesToo();
     void preemptedOperationRunsAgainUnderItsSerial();
     void preemptedRunThatSucceedsIsFinished();
+    void followUpCancelledBehindItsPreemptedRun();
     void sendWaitsUntilThePreemptedSyncHasStopped();
     void stopDuringAPreemptionEndsEachSerialOnce();
     void waitingOperationStepsBackForUrgentWork();
@@ -178,6 +179,24 @@ void TestManagerScheduler::preemptedRunThatSucceedsIsFinished()
     QCOMPARE(fixture.log->take(), (QStringList{line("A%1 Successful 0", sync), line("A%1 Pending 0", part)}));
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart"}));
+}
+
+void TestManagerScheduler::followUpCancelledBehindItsPreemptedRun()
+{
+    Manager *manager = fixture.manager.data();
+    const uint sync = manager->sync(account);
+    const uint followUp = manager->sync(account);
+    manager->retrieveMessagePart(fixture.part(3, 1));
+    QTRY_COMPARE(fixture.server()->requestCount(), 2);   // the sync waits again, ahead of its follow-up
+    manager->cancelOperation(followUp);
+    fixture.server()->succeed(fixture.running());
+    // The cancelled follow-up is gone for good: a new request is a follow-up of its own.
+    const uint again = manager->sync(account);
+    QVERIFY(again != sync && again != followUp);
+    QCOMPARE(manager->sync(account), again);
+    while (fixture.running())
+        fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart", "synchronizeAll", "synchronizeAll"}));
 }
 
 void TestManagerScheduler::sendWaitsUntilThePreemptedSyncHasStopped()

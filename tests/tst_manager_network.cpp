@@ -171,6 +171,12 @@ void TestManagerNetwork::ipcConnectionAlwaysRefreshesTheObservedList()
                          "void ZavekServiceActionManager::onIpcConnectionEstablished() ipc is established, but there is nothing to do.");
     fixture.server()->establishIpcConnection();
     QCOMPARE(fixture.server()->requestCount(), 0);
+
+    // That was the last of it: the next reconnection has nothing to report.
+    const WarningLog warnings;
+    fixture.server()->dropIpcConnection();
+    fixture.server()->establishIpcConnection();
+    QCOMPARE(warnings.lines, QStringList());
 }
 
 void TestManagerNetwork::idleTimerFollowsReportsAndRequests()

@@ -207,29 +207,31 @@ void TestUtilsMessage::recipientsLine()
 void TestUtilsMessage::filterAddresses_data()
 {
     QTest::addColumn<QString>("own");
-    QTest::addColumn<QString>("addresses");
+    QTest::addColumn<QList<QMailAddress>>("addresses");
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("own and duplicates in other case")
         << "Pat <pat@example.org>"
-        << "Patricia <PAT@Example.org>, Quinn <quinn@example.org>, QUINN AGAIN <QUINN@EXAMPLE.ORG>, "
-           "rob@example.org"
+        << QMailAddress::fromStringList("Patricia <PAT@Example.org>, Quinn <quinn@example.org>, "
+                                        "QUINN AGAIN <QUINN@EXAMPLE.ORG>, rob@example.org")
         << QStringList{"Quinn <quinn@example.org>", "rob@example.org"};
-    QTest::newRow("only own") << "pat@example.org" << "Pat <pat@example.org>, pat@EXAMPLE.org"
+    QTest::newRow("only own") << "pat@example.org" << QMailAddress::fromStringList("Pat <pat@example.org>, pat@EXAMPLE.org")
                               << QStringList();
     QTest::newRow("name needing quotes kept")
-        << "pat@example.org" << "\"Doe, Jane\" <jane@example.org>, jane@example.org"
+        << "pat@example.org" << QMailAddress::fromStringList("\"Doe, Jane\" <jane@example.org>, jane@example.org")
         << QStringList{"\"Doe, Jane\" <jane@example.org>"};
+    QTest::newRow("no name: no brackets") << "pat@example.org"
+                                          << QList<QMailAddress>{QMailAddress(QString(), "rob@example.org")}
+                                          << QStringList{"rob@example.org"};
 }
 
 void TestUtilsMessage::filterAddresses()
 {
     QFETCH(QString, own);
-    QFETCH(QString, addresses);
+    QFETCH(QList<QMailAddress>, addresses);
     QFETCH(QStringList, expected);
 
-    QCOMPARE(ZavekUtils::filterAddresses(QMailAddress(own), QMailAddress::fromStringList(addresses)),
-             expected);
+    QCOMPARE(ZavekUtils::filterAddresses(QMailAddress(own), addresses), expected);
 }
 
 void TestUtilsMessage::isToday_data()

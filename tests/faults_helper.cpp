@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTextStream>
+#include <QUrl>
 
 #include <cstdio>
 #include <grp.h>
@@ -136,6 +137,17 @@ int unwritableAttachmentDirectory()
     return 0;
 }
 
+// A message file this user cannot read is no message, not an empty one.
+int unreadableMessageFile()
+{
+    const QString path = QDir::homePath() + QStringLiteral("/message.eml");
+    writeFile(path, "From: pat@example.org\r\nSubject: Hello\r\n\r\nBody\r\n");
+    QFile::setPermissions(path, QFileDevice::Permissions());
+    QMailMessage message;
+    print(QStringLiteral("loaded"), ZavekUtils::loadMessageFromFile(QUrl::fromLocalFile(path), message));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -158,5 +170,7 @@ int main(int argc, char *argv[])
         return readOnlyDirectory();
     if (scenario == "unwritable-attachment-directory")
         return unwritableAttachmentDirectory();
+    if (scenario == "unreadable-message-file")
+        return unreadableMessageFile();
     return 2;
 }

@@ -217,6 +217,8 @@ void TestFaults::permissionFaults_data()
         << "unwritable-attachment-directory" << QStringList{"saved <null>"} << "Error creating path";
     QTest::newRow("attachment directory not writable")
         << "unwritable-attachment-directory" << QStringList{"saved <null>"} << "";
+    QTest::newRow("message file unreadable") << "unreadable-message-file" << QStringList{"loaded false"}
+                                             << "Unable to read file";
 }
 
 void TestFaults::permissionFaults()

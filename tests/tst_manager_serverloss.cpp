@@ -66,6 +66,7 @@ private slots:
 
     void lostRunFailsOnceAndTheQueueWaitsForTheServer();
     void lostPreemptedRunIsQueuedAgain();
+    void operationThatHasNotStartedOutlivesTheLoss();
     void lostRequestLeavesNoStuckAction_data();
     void lostRequestLeavesNoStuckAction();
 
@@ -135,6 +136,19 @@ void TestManagerServerLoss::lostPreemptedRunIsQueuedAgain()
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
     QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
+}
+
+void TestManagerServerLoss::operationThatHasNotStartedOutlivesTheLoss()
+{
+    // Chosen, but still waiting for the network: the server never had it.
+    fixture.network->setOnline(false);
+    const uint sync = fixture.manager->sync(account);
+    fixture.log->take();
+    const WarningLog warnings;
+    loseServer();
+    QTRY_COMPARE_WITH_TIMEOUT(warnings.count(lostWarning), 1, busTimeoutMs);
+    QCOMPARE(fixture.log->lines, QStringList());
+    QVERIFY(fixture.manager->operationInfo(sync));
 }
 
 void TestManagerServerLoss::lostRequestLeavesNoStuckAction_data()

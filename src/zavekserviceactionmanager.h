@@ -243,8 +243,9 @@ public:
         Action *_queueNext = nullptr;
         /// The next queued operation with the same description, in queue order.
         Action *_nextEqual = nullptr;
-        /// The message id under which the serial was entered, when it names one message.
-        QMailMessageId _cacheId;
+        /// The message id under which the serial was entered, when it names one message; its
+        /// number, since an id object may own memory of its own.
+        quint64 _cacheId = 0;
         /// The message ids under which the serial was entered, when there are several.
         QMailMessageIdList _cacheIds;
         /// Where description() holds the part location key, for the operations that have one.

@@ -7,10 +7,11 @@ namespace ZavekServiceActionManagerPrivate {
 void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMailMessageId &id)
 {
     // A merged request names the same message again; the entry then becomes a list.
-    Q_ASSERT(!action._cachedUnderId || action._cacheId == id);
-    action._cacheId = id;
+    const quint64 key = id.toULongLong();
+    Q_ASSERT(!action._cachedUnderId || action._cacheId == key);
+    action._cacheId = key;
     action._cachedUnderId = true;
-    m_byMessage.add(id, qHash(id), &action, action._serial);
+    m_byMessage.add(key, qHash(key), &action, action._serial);
 }
 
 void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMailMessageIdList &ids)
@@ -22,7 +23,7 @@ void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMa
     // An operation carries one key only; its entries under several ids are lists.
     action._cacheIds = ids;
     for (const QMailMessageId &id : ids)
-        m_byMessage.add(id, qHash(id), nullptr, action._serial);
+        m_byMessage.add(id.toULongLong(), qHash(id.toULongLong()), nullptr, action._serial);
 }
 
 void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const QString &key)
@@ -46,7 +47,7 @@ void OperationCaches::remove(ZavekServiceActionManager::Action &action)
     if (action._cachedUnderId)
         m_byMessage.remove(action._cacheId, qHash(action._cacheId), &action, serial);
     for (const QMailMessageId &id : qAsConst(action._cacheIds))
-        m_byMessage.remove(id, qHash(id), nullptr, serial);
+        m_byMessage.remove(id.toULongLong(), qHash(id.toULongLong()), nullptr, serial);
     if (action._partKeyLength > 0)
         m_byPart.remove(PartLocationKey::keyOf(action), action._partKeyHash, &action, serial);
     action._cachedUnderId = false;
@@ -56,7 +57,8 @@ void OperationCaches::remove(ZavekServiceActionManager::Action &action)
 
 const QList<uint> *OperationCaches::operations(const QMailMessageId &id) const
 {
-    return m_byMessage.find(id, qHash(id));
+    const quint64 key = id.toULongLong();
+    return m_byMessage.find(key, qHash(key));
 }
 
 const QList<uint> *OperationCaches::operations(const QString &partKey) const

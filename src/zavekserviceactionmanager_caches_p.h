@@ -18,7 +18,7 @@ namespace ZavekServiceActionManagerPrivate {
 // with the list. KeyTraits says how to read an operation's key:
 //   Key      the owned key type of an entry with a list
 //   View     what lookups pass (the key itself, or a view of the text)
-//   keyOf(action), hashOf(action): the key an operation carries, and its hash
+//   keyOf(action): the key an operation carries
 //   toKey(view): an owned copy of a key
 template <typename KeyTraits>
 class SerialCache
@@ -106,17 +106,13 @@ private:
     };
 
     struct EntryTraits {
-        static uint hashOf(const Entry &entry)
-        {
-            const List *list = entry.list();
-            return list ? list->hash : KeyTraits::hashOf(*entry.carrier());
-        }
         static bool matches(const Entry &entry, const Entry &same) { return entry == same; }
         static bool matches(const Entry &entry, const Lookup &lookup)
         {
             if (const List *list = entry.list())
                 return list->hash == lookup.hash && View(list->key) == lookup.key;
-            return KeyTraits::hashOf(*entry.carrier()) == lookup.hash && KeyTraits::keyOf(*entry.carrier()) == lookup.key;
+            // The table compared the hashes already.
+            return KeyTraits::keyOf(*entry.carrier()) == lookup.key;
         }
     };
 
@@ -134,12 +130,12 @@ private:
     mutable FlatIndex<Entry, EntryTraits> m_entries;
 };
 
+// A message id, by its number.
 struct MessageIdKey {
-    typedef QMailMessageId Key;
-    typedef QMailMessageId View;
-    static QMailMessageId toKey(const QMailMessageId &id) { return id; }
-    static const QMailMessageId &keyOf(const ZavekServiceActionManager::Action &action) { return action._cacheId; }
-    static uint hashOf(const ZavekServiceActionManager::Action &action) { return qHash(action._cacheId); }
+    typedef quint64 Key;
+    typedef quint64 View;
+    static quint64 toKey(quint64 id) { return id; }
+    static quint64 keyOf(const ZavekServiceActionManager::Action &action) { return action._cacheId; }
 };
 
 // A part location's extended text, as the manager keys parts by; an operation carries it
@@ -152,7 +148,6 @@ struct PartLocationKey {
     {
         return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
     }
-    static uint hashOf(const ZavekServiceActionManager::Action &action) { return action._partKeyHash; }
 };
 
 // The manager's two caches: serials by message id and by part location.

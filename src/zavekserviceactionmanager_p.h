@@ -2,6 +2,7 @@
 #define ZAVEKSERVICEACTIONMANAGER_P_H
 
 #include "zavekflatindex_p.h"
+#include "zavekserialwindow_p.h"
 #include "zavekserviceactionmanager.h"
 
 #include <QMap>
@@ -94,13 +95,11 @@ private:
     };
     // The queue's own references, by serial.
     struct BySerial {
-        static uint hashOf(const ActionPointer &action) { return action->_serial; }
-        static bool matches(const ActionPointer &action, uint serial) { return action->_serial == serial; }
+        static uint serialOf(const ActionPointer &action) { return action->_serial; }
     };
     // The first queued operation of each description; the others with the same description
     // (repeated snapshot requests and their follow-ups) follow it through _nextEqual.
     struct ByDescription {
-        static uint hashOf(const ZavekServiceActionManager::Action *action) { return action->_descriptionHash; }
         static bool matches(const ZavekServiceActionManager::Action *action, const HashedText &description)
         {
             return action->_descriptionHash == description.hash && action->_description == description.text;
@@ -120,7 +119,7 @@ private:
 
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
-    FlatIndex<ActionPointer, BySerial> m_bySerial;
+    SerialWindow<ActionPointer, BySerial> m_bySerial;
     FlatIndex<ZavekServiceActionManager::Action *, ByDescription> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
     qint64 m_headOrder = 0;

@@ -28,8 +28,8 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     Q_ASSERT(!action.isNull());
     if (action.isNull())
         return;
-    Q_ASSERT(!m_bySerial.find(action->_serial, action->_serial));
-    if (m_bySerial.find(action->_serial, action->_serial))
+    Q_ASSERT(!m_bySerial.find(action->_serial));
+    if (m_bySerial.find(action->_serial))
         return;
     m_bySerial.insert(action, action->_serial);
 
@@ -97,10 +97,9 @@ void ActionQueue::unlinkEqual(ZavekServiceActionManager::Action *action)
 
 ActionPointer ActionQueue::remove(uint serial)
 {
-    ActionPointer *position = m_bySerial.find(serial, serial);
-    if (!position)
-        return ActionPointer();
-    const ActionPointer action = m_bySerial.takeAt(position);
+    const ActionPointer action = m_bySerial.take(serial);
+    if (action.isNull())
+        return action;
     ZavekServiceActionManager::Action *entry = action.data();
     const auto lane = m_lanes.find(entry->_priority);
     Q_ASSERT(lane != m_lanes.end());
@@ -148,7 +147,7 @@ ActionPointer ActionQueue::take(uint serial)
 
 ActionPointer ActionQueue::find(uint serial) const
 {
-    const ActionPointer *position = m_bySerial.find(serial, serial);
+    const ActionPointer *position = m_bySerial.find(serial);
     return position ? *position : ActionPointer();
 }
 

@@ -36,6 +36,7 @@ private slots:
     void waitingOperationStepsBackForUrgentWork();
     void cancellingQueuedWaitingOrUnknownReportsFailure();
     void stopCancelsQueueInOrderThenTheRunningOne();
+    void operationWaitingWhileHundredsPassRunsOnceUnderItsSerial();
     void internalStateResetRestartsAtMostThreeTimes();
     void cancelledRunIsNotRestartedAfterAReset();
     void resetWhileTheStoreIsUnreachableRestartsOnceItIsBack();
@@ -292,6 +293,35 @@ void TestManagerScheduler::stopCancelsQueueInOrderThenTheRunningOne()
     QCOMPARE(fixture.server()->cancellationRequests().size(), 1);
     QTRY_VERIFY(fixture.log->lines.contains(line("A%1 Failed 1030", running)));
     QCOMPARE(fixture.server()->requestCount(), 1);
+}
+
+void TestManagerScheduler::operationWaitingWhileHundredsPassRunsOnceUnderItsSerial()
+{
+    Manager *manager = fixture.manager.data();
+    manager->retrieveMessagePart(fixture.part(1, 1));
+    const uint sync = manager->sync(account);
+    for (int i = 0; i < 300; ++i) {
+        manager->retrieveMessagePart(fixture.part(2 + i, 1));
+        fixture.server()->succeed(fixture.running());
+    }
+    QVERIFY(manager->operationInfo(sync));
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls().size(), 302);
+    QCOMPARE(fixture.calls().last(), QStringLiteral("synchronizeAll"));
+
+    // Interrupted by the newest request, the oldest serial is queued again and runs once more.
+    const uint part = manager->retrieveMessagePart(fixture.part(1000, 1));
+    QTRY_COMPARE(fixture.server()->requestCount(), 303);
+    QVERIFY(manager->operationInfo(sync));
+    fixture.server()->succeed(fixture.running());
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls().mid(301), (QStringList{"synchronizeAll", "retrieveMessagePart", "synchronizeAll"}));
+    // Each run starts with the server's own Pending.
+    QCOMPARE(fixture.log->lines.filter(QRegularExpression(QStringLiteral("^A(%1|%2) ").arg(sync).arg(part))),
+             (QStringList{line("A%1 Pending 0", sync), line("A%1 Pending 0", sync), line("A%1 Pending 0", part),
+                          line("A%1 Pending 0", sync), line("A%1 Pending 0", part), line("A%1 Successful 0", part),
+                          line("A%1 Pending 0", sync), line("A%1 Successful 0", sync)}));
+    QVERIFY(!manager->operationInfo(sync));
 }
 
 void TestManagerScheduler::internalStateResetRestartsAtMostThreeTimes()

@@ -24,6 +24,13 @@ ZavekServiceActionManager *testInstance = nullptr;
 // Restarts after internal-state resets in a row before the operation is given up.
 const int MaximumResetRestarts = 3;
 
+// The empty status that goes with Pending; built once, as it is announced at every request.
+const QMailServiceAction::Status &noStatus()
+{
+    static const QMailServiceAction::Status status;
+    return status;
+}
+
 void cancelAction(QMailServiceAction *action)
 {
     Q_ASSERT_X(action, "cancelAction", "action");
@@ -158,7 +165,7 @@ const QList<uint> &ZavekServiceActionManager::operations(const QMailMessagePartC
     return found ? *found : NULL_OPLIST;
 }
 
-ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(ActionPointer action) const
+ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(const ActionPointer &action) const
 {
     Q_ASSERT_X(!action.isNull(), "findAction", "!action.isNull()");
     if (action.isNull())
@@ -171,12 +178,12 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
     case Action::MergeNever:
         return ActionPointer();
     case Action::MergeAlways:
-        if (!current.isNull() && current->description() == description.text)
+        if (!current.isNull() && descriptionOf(*current) == description.text)
             return current;
         return queue->findEqual(description, [](const Action &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
-        if (!current.isNull() && !current->_started && current->description() == description.text)
+        if (!current.isNull() && !current->_started && descriptionOf(*current) == description.text)
             return current;
         return queue->findEqual(description, [](const Action &candidate) { return !candidate._started; });
     case Action::MergeIfLastStoreChange: {
@@ -184,7 +191,7 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(A
         ActionPointer last = queue->lastStoreChange();
         if (last.isNull() && !current.isNull() && isStoreChange(*current))
             last = current;
-        if (!last.isNull() && last->description() == description.text)
+        if (!last.isNull() && descriptionOf(*last) == description.text)
             return last;
         return ActionPointer();
     }
@@ -265,9 +272,9 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
     if (existing.isNull() && current == action) {
         // Queued first and then chosen in place of a waiting one: it is told it waits too.
         if (!executeCurrent() && displaced)
-            emit activityChanged(serial, QMailServiceAction::Pending, QMailServiceAction::Status());
+            emit activityChanged(serial, QMailServiceAction::Pending, noStatus());
     } else {
-        emit activityChanged(serial, QMailServiceAction::Pending, QMailServiceAction::Status());
+        emit activityChanged(serial, QMailServiceAction::Pending, noStatus());
         // A chosen operation may still wait for a condition that has changed unannounced.
         if (!current.isNull() && !current->_started)
             executeCurrent();
@@ -387,7 +394,7 @@ void ZavekServiceActionManager::requeuePreempted(const ActionPointer &preempted)
     if (!queue->contains(preempted))
         queue->prepend(preempted);
     current = getNext();
-    emit activityChanged(preempted->_serial, QMailServiceAction::Pending, QMailServiceAction::Status());
+    emit activityChanged(preempted->_serial, QMailServiceAction::Pending, noStatus());
     if (!current.isNull())
         executeCurrent();
 }

@@ -597,7 +597,7 @@ private:
     ActionPointer getNext();
     bool executeCurrent();
     void dequeue(ActionPointer action);
-    ActionPointer findAction(ActionPointer action) const;
+    ActionPointer findAction(const ActionPointer &action) const;
     void removeFromCaches(Action *action);
     void finishCurrent(QMailServiceAction::Activity activity, const QMailServiceAction::Status &status);
     void requeuePreempted(const ActionPointer &preempted);

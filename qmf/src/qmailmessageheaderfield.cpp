@@ -124,7 +124,9 @@ QByteArray encodedWords(const QString &text, const QByteArray &givenCharset, boo
 {
     const QByteArray charset = givenCharset.isEmpty() ? charsetFor(text) : givenCharset;
     *encoded = true;
-    const int room = 75 - 7 - charset.size();
+    // Room for the encoded text in a word of 75 characters; a charset name too long for any
+    // still leaves some, so the text is always consumed.
+    const int room = qMax(8, 75 - 7 - charset.size());
     QList<QByteArray> words;
     char scheme = 'B';
     if (charset.toLower().startsWith("utf-8")) {

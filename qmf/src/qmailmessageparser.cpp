@@ -10,6 +10,7 @@
 #include <memory>
 #include <QMimeDatabase>
 #include <QRegularExpression>
+#include <QSet>
 
 // Turns MIME text into the message model. KMime finds the structure (boundaries, nested
 // messages); this unit only maps each KMime content onto a container, keeping header
@@ -94,15 +95,29 @@ QByteArray withoutRepeatedDelimiters(const QByteArray &lfText, KMime::Content *p
 {
     QList<QByteArray> boundaries;
     collectBoundaries(parsed, &boundaries);
-    QByteArray text = lfText;
+    QSet<QByteArray> delimiters;
+    for (const QByteArray &boundary : qAsConst(boundaries))
+        delimiters.insert("--" + boundary);
+    if (delimiters.isEmpty())
+        return QByteArray();
+    QByteArray result;
+    QByteArray previous;
     bool changed = false;
-    for (const QByteArray &boundary : qAsConst(boundaries)) {
-        const QByteArray delimiter = "\n--" + boundary + '\n';
-        const QByteArray repeated = delimiter + "--" + boundary + '\n';
-        for (int at; (at = text.indexOf(repeated)) >= 0; changed = true)
-            text.remove(at + delimiter.size(), repeated.size() - delimiter.size());
+    int start = 0;
+    while (start < lfText.size()) {
+        int end = lfText.indexOf('\n', start);
+        end = (end < 0) ? lfText.size() : end + 1;
+        const QByteArray line = lfText.mid(start, end - start);
+        const QByteArray bare = line.endsWith('\n') ? line.left(line.size() - 1) : line;
+        if (delimiters.contains(bare) && bare == previous) {
+            changed = true;
+        } else {
+            result.append(line);
+            previous = bare;
+        }
+        start = end;
     }
-    return changed ? text : QByteArray();
+    return changed ? result : QByteArray();
 }
 
 // The text after the header, which ends at the first empty line (CRLF, LF or CR line ends),

@@ -6,11 +6,12 @@
 #include <KMime/Util>
 
 #include <QDateTime>
-
-#include <memory>
 #include <QMimeDatabase>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <cstring>
+#include <memory>
 
 // Turns MIME text into the message model. KMime finds the structure (boundaries, nested
 // messages); this unit only maps each KMime content onto a container, keeping header
@@ -88,6 +89,10 @@ void collectBoundaries(KMime::Content *content, QList<QByteArray> *boundaries)
         collectBoundaries(child, boundaries);
 }
 
+// A message may carry megabytes of attachments, so the whole text is only ever walked line
+// end to line end with memchr: KMime's line-end converters and QByteArray's substring
+// searches cost several times more than the parse itself on such a text.
+
 // KMime splits a run of delimiter lines with nothing between them into parts that overlap
 // and repeat the text; the platform library reads such a run as one delimiter. Returns the
 // text with each run made one line, or "" when there is none.
@@ -100,39 +105,56 @@ QByteArray withoutRepeatedDelimiters(const QByteArray &lfText, KMime::Content *p
         delimiters.insert("--" + boundary);
     if (delimiters.isEmpty())
         return QByteArray();
+    const char *data = lfText.constData();
+    const int size = lfText.size();
     QByteArray result;
-    QByteArray previous;
-    bool changed = false;
-    int start = 0;
-    while (start < lfText.size()) {
-        int end = lfText.indexOf('\n', start);
-        end = (end < 0) ? lfText.size() : end + 1;
-        const QByteArray line = lfText.mid(start, end - start);
-        const QByteArray bare = line.endsWith('\n') ? line.left(line.size() - 1) : line;
-        if (delimiters.contains(bare) && bare == previous) {
-            changed = true;
+    int copied = 0;   // lfText before this offset is settled in result
+    int previousStart = -1;   // the line before, if it is a delimiter
+    int previousLength = 0;
+    for (int start = 0; start < size;) {
+        const char *lineFeed = static_cast<const char *>(std::memchr(data + start, '\n', size_t(size - start)));
+        const int length = lineFeed ? int(lineFeed - data) - start : size - start;
+        const int next = start + length + 1;
+        const bool isDelimiter = length > 2 && data[start] == '-' && data[start + 1] == '-'
+                                 && delimiters.contains(QByteArray::fromRawData(data + start, length));
+        if (isDelimiter && length == previousLength && std::memcmp(data + previousStart, data + start, size_t(length)) == 0) {
+            result.append(data + copied, start - copied);
+            copied = qMin(next, size);
         } else {
-            result.append(line);
-            previous = bare;
+            previousStart = isDelimiter ? start : -1;
+            previousLength = isDelimiter ? length : 0;
         }
-        start = end;
+        start = next;
     }
-    return changed ? result : QByteArray();
+    if (copied == 0)
+        return QByteArray();
+    result.append(data + copied, size - copied);
+    return result;
 }
 
-// The text after the header, which ends at the first empty line (CRLF, LF or CR line ends),
-// without a POP terminator.
-QByteArray rawBodyOf(const QByteArray &text)
+// Where the header ends: the first empty line, whatever its line ends (CRLF, LF or CR).
+int headerEnd(const QByteArray &text, int *separatorSize)
 {
-    int end = -1;
-    int separatorSize = 0;
-    for (const QByteArray &separator : {QByteArray("\r\n\r\n"), QByteArray("\n\n"), QByteArray("\r\r")}) {
-        const int at = text.indexOf(separator);
-        if (at >= 0 && (end < 0 || at < end)) {
-            end = at;
-            separatorSize = separator.size();
+    const char *data = text.constData();
+    const int size = text.size();
+    for (int i = 0; i + 1 < size; ++i) {
+        if ((data[i] == '\n' || data[i] == '\r') && data[i + 1] == data[i]) {
+            *separatorSize = 2;
+            return i;
+        }
+        if (data[i] == '\r' && i + 3 < size && data[i + 1] == '\n' && data[i + 2] == '\r' && data[i + 3] == '\n') {
+            *separatorSize = 4;
+            return i;
         }
     }
+    return -1;
+}
+
+// The text after the header, without a POP terminator.
+QByteArray rawBodyOf(const QByteArray &text)
+{
+    int separatorSize = 0;
+    const int end = headerEnd(text, &separatorSize);
     if (end < 0)
         return QByteArray();
     QByteArray body = text.mid(end + separatorSize);
@@ -141,21 +163,77 @@ QByteArray rawBodyOf(const QByteArray &text)
     return body;
 }
 
+bool containsChar(const QByteArray &text, char c)
+{
+    return std::memchr(text.constData(), c, size_t(text.size())) != nullptr;
+}
+
 // Whether every line of the text ends in CRLF: then the bodies of its parts, which KMime
 // reads with LF line ends, get their CRLF back.
 bool onlyCrlf(const QByteArray &text)
 {
-    const int lineFeeds = text.count('\n');
-    return lineFeeds > 0 && text.count("\r\n") == lineFeeds;
+    const char *data = text.constData();
+    const char *end = data + text.size();
+    bool any = false;
+    for (const char *at = data; at < end; ++at) {
+        at = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+        if (!at)
+            break;
+        if (at == data || at[-1] != '\r')
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+// Each CRLF made LF; a lone CR stays.
+QByteArray crlfToLf(const QByteArray &text)
+{
+    const char *data = text.constData();
+    const char *end = data + text.size();
+    QByteArray result;
+    result.reserve(text.size());
+    const char *copied = data;
+    for (const char *at = data; at < end; ++at) {
+        at = static_cast<const char *>(std::memchr(at, '\r', size_t(end - at)));
+        if (!at)
+            break;
+        if (at + 1 < end && at[1] == '\n') {
+            result.append(copied, int(at - copied));
+            copied = at + 1;
+        }
+    }
+    result.append(copied, int(end - copied));
+    return result;
+}
+
+// Each LF made CRLF: undoes crlfToLf on a text whose lines all ended in CRLF.
+QByteArray lfToCrlf(const QByteArray &text)
+{
+    const char *data = text.constData();
+    const char *end = data + text.size();
+    QByteArray result;
+    result.reserve(text.size() + text.size() / 32);
+    const char *copied = data;
+    for (const char *at = data; at < end; ++at) {
+        at = static_cast<const char *>(std::memchr(at, '\n', size_t(end - at)));
+        if (!at)
+            break;
+        result.append(copied, int(at - copied));
+        result.append('\r');
+        copied = at;
+    }
+    result.append(copied, int(end - copied));
+    return result;
 }
 
 QByteArray toLineFeeds(const QByteArray &text)
 {
-    if (text.contains("\r\n"))
-        return KMime::CRLFtoLF(text);
-    if (text.contains('\r') && !text.contains('\n'))
+    if (!containsChar(text, '\r'))
+        return text;
+    if (!containsChar(text, '\n'))
         return KMime::CRtoLF(text);
-    return text;
+    return crlfToLf(text);
 }
 
 // The type a part is read as: a missing or incomplete type is text/plain (message/rfc822 in
@@ -194,19 +272,19 @@ bool onlyFields(const QByteArray &head)
 // by the next delimiter); nothing but fields is lost.
 bool isNoPart(KMime::Content *child, bool last, const QByteArray &text, const QByteArray &boundary)
 {
-    const QByteArray head = child->head();
-    if (!child->body().isEmpty())
+    if (!child->body().isEmpty() || !child->contents().isEmpty())
         return false;
+    const QByteArray head = child->head();
     if (head.trimmed().isEmpty())
         return last && !text.contains("--" + boundary + "--");
     return onlyFields(head) && text.contains(head + "--" + boundary);
 }
 
-// What a parse reads from: the text as KMime reads it (LF line ends), the message's own body
-// as written, and whether the text had CRLF line ends only.
+// What a parse reads from: the text as given, the text as KMime reads it (LF line ends), and
+// whether the text had CRLF line ends only.
 struct Source {
+    QByteArray text;
     QByteArray lfText;
-    QByteArray rawBody;
     bool crlf = false;
 };
 
@@ -255,7 +333,7 @@ void fillContainer(QMailMessagePartContainer &container, KMime::Content *content
         encoded.remove(0, 1);
     // A message's own body is taken as written, line ends included.
     if (isMessage)
-        encoded = source.rawBody;
+        encoded = rawBodyOf(source.text);
     // A message without body text has no body, and its fields stay as written.
     if (isMessage && encoded.isEmpty())
         return;
@@ -264,7 +342,7 @@ void fillContainer(QMailMessagePartContainer &container, KMime::Content *content
         encoding = QMailMessageBody::SevenBit;
     // A message's own body has its line ends made CRLF; a part keeps those of the message.
     p->body = isMessage ? QMailMessageBody::fromData(encoded, type, encoding, QMailMessageBody::AlreadyEncoded)
-                        : QMailMessagePartContainerPrivate::parsedBody(source.crlf ? KMime::LFtoCRLF(encoded) : encoded, type, encoding);
+                        : QMailMessagePartContainerPrivate::parsedBody(source.crlf ? lfToCrlf(encoded) : encoded, type, encoding);
     p->hasBody = true;
     // As setBody() does: the fields say what the body is.
     p->setField(contentTypeField, p->body.contentType().toString(false, false));
@@ -401,13 +479,14 @@ void fillMetaData(QMailMessage &message, int size)
 void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContainer &container, const QByteArray &body,
                                                           const QMailMessageContentType &type)
 {
-    KMime::Content content;
-    content.setContent("Content-Type: " + type.toString(false) + "\n\n" + toLineFeeds(body));
-    content.parse();
-    const QVector<KMime::Content *> children = content.contents();
     Source source;
+    source.text = body;
     source.lfText = toLineFeeds(body);
     source.crlf = onlyCrlf(body);
+    KMime::Content content;
+    content.setContent("Content-Type: " + type.toString(false) + "\n\n" + source.lfText);
+    content.parse();
+    const QVector<KMime::Content *> children = content.contents();
     QMailMessagePartContainerPrivate *p = of(container);
     p->parts.clear();
     const bool digest = (p->multipartType == QMailMessagePartContainer::MultipartDigest);
@@ -433,8 +512,8 @@ void parseMessage(QMailMessage &message, const QByteArray &text)
         content.parse();
     }
     Source source;
+    source.text = text;
     source.lfText = repaired.isEmpty() ? lfText : repaired;
-    source.rawBody = rawBodyOf(text);
     source.crlf = onlyCrlf(text);
     fillContainer(message, &content, false, true, source);
     QMailMessagePartContainerPrivate::of(message)->placeAllParts();

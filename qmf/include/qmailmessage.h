@@ -239,7 +239,7 @@ public:
     void setBoundary(const QByteArray &text);
 
     // Body
-    void setBody(const QMailMessageBody &body);
+    virtual void setBody(const QMailMessageBody &body);
     QMailMessageBody body() const;
     bool hasBody() const;
 
@@ -285,6 +285,12 @@ public:
     QMailMessagePartContainer *findHtmlContainer() const;
     QList<QMailMessagePartContainer::Location> findAttachmentLocations() const;
     bool hasAttachments() const;
+
+    // Each regular file becomes an attachment part (base64, type from its content, name as
+    // written, RFC 2231 encoded when not ASCII); this container becomes multipart/mixed,
+    // its body or its parts of another kind moved to a first part. Other paths are warned
+    // about and left out.
+    virtual void addAttachments(const QStringList &paths);
 
 protected:
     QMailMessagePartContainer();
@@ -532,6 +538,11 @@ public:
 
     QList<QMailAddress> recipients() const override;
     bool hasRecipients() const override;
+
+    // A single body has no attachments: the HasAttachments status goes; added attachments
+    // set it.
+    void setBody(const QMailMessageBody &body) override;
+    void addAttachments(const QStringList &paths) override;
 
     virtual QMailAddress replyTo() const;
     virtual void setReplyTo(const QMailAddress &s);

@@ -249,6 +249,19 @@ bool QMailMessage::hasRecipients() const
     return !recipients().isEmpty();
 }
 
+void QMailMessage::setBody(const QMailMessageBody &body)
+{
+    QMailMessagePartContainer::setBody(body);
+    setStatus(HasAttachments, false);
+}
+
+void QMailMessage::addAttachments(const QStringList &paths)
+{
+    QMailMessagePartContainer::addAttachments(paths);
+    if (hasAttachments())
+        setStatus(HasAttachments, true);
+}
+
 QMailAddress QMailMessage::replyTo() const
 {
     return QMailAddress(headerFieldText(QStringLiteral("Reply-To")));

@@ -1,6 +1,11 @@
 #include "qmailmessage.h"
 #include "qmailmessage_p.h"
 
+#include <QDebug>
+#include <QFileInfo>
+#include <QMimeDatabase>
+
+#include <algorithm>
 
 namespace {
 
@@ -515,4 +520,43 @@ QList<QMailMessagePartContainer::Location> QMailMessagePartContainer::findAttach
 bool QMailMessagePartContainer::hasAttachments() const
 {
     return !attachmentsOf(*this).isEmpty();
+}
+
+void QMailMessagePartContainer::addAttachments(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    if (d->multipartType != MultipartMixed) {
+        QMailMessagePart first;
+        if (d->multipartType == MultipartNone) {
+            first.setBody(body());
+        } else {
+            first.setMultipartType(d->multipartType);
+            for (const QMailMessagePart &part : qAsConst(d->parts))
+                first.appendPart(part);
+        }
+        clearParts();
+        setMultipartType(MultipartMixed);
+        appendPart(first);
+    }
+    for (const QString &path : paths) {
+        const QFileInfo file(path);
+        if (!file.isFile()) {
+            qWarning() << "QMailMessagePartContainer::addAttachments:" << path << "is not a regular file; not attached";
+            continue;
+        }
+        QMailMessageContentType type(QMimeDatabase().mimeTypeForFile(file).name().toLatin1());
+        QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Attachment);
+        disposition.setSize(int(qMin<qint64>(file.size(), INT_MAX)));
+        const QString name = file.fileName();
+        if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+            type.setName(name.toLatin1());
+            disposition.setFilename(name.toLatin1());
+        } else {
+            const QByteArray encoded = QMailMessageHeaderField::encodeParameter(name, "UTF-8");
+            type.setParameter("name*", encoded);
+            disposition.setParameter("filename*", encoded);
+        }
+        appendPart(QMailMessagePart::fromFile(file.absoluteFilePath(), disposition, type, QMailMessageBody::Base64));
+    }
 }

@@ -212,15 +212,16 @@ void TestUtilsBody::downloadState()
     const QMailMessagePart leaf = part("image/png", content, announcedSize);
     QCOMPARE(ZavekUtils::isPartDownloaded(leaf), downloaded);
 
-    // A multipart answers for all its parts, however deep; an empty one is downloaded.
+    // A multipart answers for all its parts, the first as well, however deep; an empty one
+    // is downloaded.
     QMailMessagePart emptyMultipart;
     emptyMultipart.setMultipartType(Container::MultipartMixed);
     QMailMessagePart nested;
     nested.setMultipartType(Container::MultipartRelated);
+    nested.appendPart(leaf);
     nested.appendPart(part("text/html", "<p/>"));
     nested.appendPart(emptyMultipart);
-    nested.appendPart(leaf);
-    const QMailMessage mail = message({part("text/plain", "a"), nested});
+    const QMailMessage mail = message({nested, part("text/plain", "a")});
     QCOMPARE(ZavekUtils::isDownloaded(&mail), downloaded);
     const QMailMessage empty = message({});
     QVERIFY(ZavekUtils::isDownloaded(&empty));
@@ -270,6 +271,10 @@ void TestUtilsBody::structureAndSize()
     announced.setSize(42);
     mail.partAt(0).partAt(1).setContentDisposition(announced);
     QCOMPARE(calculateTotalSize(mail), 542u);
+    // An announced size of 0 tells nothing: the body counts.
+    announced.setSize(0);
+    mail.partAt(0).partAt(1).setContentDisposition(announced);
+    QCOMPARE(calculateTotalSize(mail), 800u);
 
     // A target that has parts already holds only the source's afterwards.
     QMailMessage target = message({part("text/plain", "old")});

@@ -402,7 +402,7 @@ public:
 
     // ---- message-level requests ----
     /**
-     * Retrieves the messages to the extent @p kind names (QMF's retrieval specification:
+     * Retrieves the messages to the extent @p kind names (QMF's RetrievalSpecification values:
      * metadata only, content, ...).
      *
      * High priority; needs the network. Listed by operations() under each id; the same ids

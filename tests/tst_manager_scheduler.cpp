@@ -174,6 +174,7 @@ void TestManagerScheduler::preemptedRunThatSucceedsIsFinished()
     const uint part = fixture.manager->retrieveMessagePart(fixture.part(3, 1));
     fixture.log->take();
     // Its reports are not relayed, but its success counts.
+    fixture.server()->setActivity(retrieval, QMailServiceAction::InProgress);
     fixture.server()->setStatus(retrieval, Status(Status::ErrNoError, "nearly", account, QMailFolderId(), QMailMessageId()));
     fixture.server()->setProgress(retrieval, 3, 4);
     fixture.server()->succeed(retrieval);

@@ -16,8 +16,19 @@
 #include <qmailstorecontrol.h>
 
 #include <QObject>
+#include <QRegularExpression>
 #include <QScopedPointer>
 #include <QStringList>
+
+#include <functional>
+
+// A request made of the manager, as a data row: returns its serial.
+using Issue = std::function<uint(ZavekServiceActionManager &)>;
+Q_DECLARE_METATYPE(Issue)
+
+// Logged when an operation is to start while the store's IPC connection is down.
+const char ipcWarning[] =
+    "bool ZavekServiceActionManager::executeCurrent() cannot exec service action due to QCopServer connection problems";
 
 // The line of an activity signal: "A<serial> <activity> <code>".
 inline QString activityLine(uint serial, QMailServiceAction::Activity activity, int code)
@@ -63,6 +74,12 @@ inline QString line(const char *format, uint serial, int code = 0)
 {
     const QString text = QString::fromLatin1(format).arg(serial);
     return text.contains(QLatin1String("%2")) ? text.arg(code) : text;
+}
+
+// The terminal lines of a signal log, each serial's end: "A<serial> Successful|Failed <code>".
+inline QStringList ends(const QStringList &lines)
+{
+    return lines.filter(QRegularExpression(QStringLiteral("^A\\d+ (Successful|Failed) ")));
 }
 
 class ManagerFixture

@@ -75,7 +75,6 @@ QList<ZavekServiceActionManager::Serial> TestClosures::queueRetrievals(int count
 
 void TestClosures::finishRunning(QMailServiceAction::Activity activity, QMailServiceAction::Status::ErrorCode code)
 {
-    QTRY_VERIFY(ManagerFixture::running());
     QMailServiceAction *action = ManagerFixture::running();
     if (activity == QMailServiceAction::Successful)
         ManagerFixture::server()->succeed(action);
@@ -91,7 +90,6 @@ void TestClosures::completesWhenTheLastAwaitedOperationEnds()
     for (int i = 0; i < 3; ++i)
         finishRunning(QMailServiceAction::Successful);
     // Activity short of an end, and the end of the first awaited one, change nothing yet.
-    QTRY_COMPARE(ManagerFixture::server()->runningRequests().size(), 1);
     ManagerFixture::server()->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
     finishRunning(QMailServiceAction::Successful);
     QTRY_VERIFY(fixture.log->lines.contains(QStringLiteral("A4 Successful 0")));

@@ -18,27 +18,7 @@
 using Manager = ZavekServiceActionManager;
 using Status = QMailServiceAction::Status;
 
-namespace {
-
-const char ipcWarning[] =
-    "bool ZavekServiceActionManager::executeCurrent() cannot exec service action due to QCopServer connection problems";
 const uid_t unprivileged = 65534;
-
-
-// Terminal signals per serial in a signal log.
-QMap<uint, int> terminalCounts(const QStringList &lines)
-{
-    QMap<uint, int> counts;
-    const QRegularExpression terminal(QStringLiteral("^A(\\d+) (Successful|Failed) "));
-    for (const QString &entry : lines) {
-        const QRegularExpressionMatch match = terminal.match(entry);
-        if (match.hasMatch())
-            ++counts[match.captured(1).toUInt()];
-    }
-    return counts;
-}
-
-} // namespace
 
 class TestFaults : public QObject
 {
@@ -57,7 +37,6 @@ private slots:
     }
 
     void ipcDropFailsTheRunAndLaterWorkWaitsForTheConnection();
-    void ipcDropUnderAPreemptedRunQueuesItAgain();
     void reportsWithoutACurrentRunAreDropped();
     void deletedSettingsFileIsRecreatedAndKeepsTheOptions();
     void permissionFaults_data();
@@ -93,31 +72,9 @@ void TestFaults::ipcDropFailsTheRunAndLaterWorkWaitsForTheConnection()
     fixture.server()->establishIpcConnection();
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "deleteMessages", "flagMessages", "addMessages"}));
-    const QMap<uint, int> ended = terminalCounts(fixture.log->lines);
-    QCOMPARE(ended, (QMap<uint, int>{{queued, 1}, {later, 1}, {add, 1}}));
+    QCOMPARE(ends(fixture.log->lines), (QStringList{line("A%1 Successful 0", queued), line("A%1 Successful 0", later),
+                                                     line("A%1 Successful 0", add)}));
     QVERIFY(manager->operations(QMailMessageId(2)).isEmpty());
-}
-
-void TestFaults::ipcDropUnderAPreemptedRunQueuesItAgain()
-{
-    Manager *manager = fixture.manager.data();
-    fixture.server()->setAnswerCancellations(false);
-    const uint sync = manager->sync(account);
-    const uint urgent = manager->retrieveMessages({QMailMessageId(4)}, QMailRetrievalAction::Content);
-    fixture.log->take();
-
-    // The interrupted run dies with the connection: not an outcome of the sync, which waits
-    // again behind the urgent work instead of being reported failed.
-    QTest::ignoreMessage(QtWarningMsg, ipcWarning);
-    fixture.server()->dropIpcConnection();
-    QCOMPARE(fixture.log->take(), QStringList{line("A%1 Pending 0", sync)});
-    QVERIFY(manager->operationInfo(sync));
-
-    fixture.server()->establishIpcConnection();
-    fixture.succeedAll();
-    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
-    QCOMPARE(terminalCounts(fixture.log->lines), (QMap<uint, int>{{sync, 1}, {urgent, 1}}));
-    QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", sync)));
 }
 
 void TestFaults::reportsWithoutACurrentRunAreDropped()
@@ -126,44 +83,38 @@ void TestFaults::reportsWithoutACurrentRunAreDropped()
     // and with nothing current (or a current operation that has not started) a report of
     // theirs concerns no serial.
     Manager *manager = fixture.manager.data();
+    const auto reportsAreDropped = [this](QMailServiceAction *action) {
+        const QRegularExpression dropped("^void ZavekServiceActionManager::on\\w+Changed\\(.*\\) report from a service action "
+                                         "that runs no current operation: dropped$");
+        for (int report = 0; report < 3; ++report)
+            QTest::ignoreMessage(QtWarningMsg, dropped);
+        emit action->statusChanged(Status(Status::ErrTimeout, QStringLiteral("late"), account, QMailFolderId(), QMailMessageId()));
+        emit action->progressChanged(5, 10);
+        emit action->activityChanged(QMailServiceAction::Successful);
+        QVERIFY(fixture.log->lines.isEmpty());
+    };
     manager->deleteMessages({QMailMessageId(1)});
     QMailServiceAction *storage = fixture.running();
     fixture.server()->succeed(storage);
     fixture.log->take();
-
-    const QRegularExpression dropped("^void ZavekServiceActionManager::on\\w+Changed\\(.*\\) report from a service action "
-                                     "that runs no current operation: dropped$");
-    for (int report = 0; report < 3; ++report)
-        QTest::ignoreMessage(QtWarningMsg, dropped);
-    emit storage->statusChanged(Status(Status::ErrTimeout, QStringLiteral("late"), account, QMailFolderId(), QMailMessageId()));
-    emit storage->progressChanged(5, 10);
-    emit storage->activityChanged(QMailServiceAction::InProgress);
-    QVERIFY(fixture.log->lines.isEmpty());
+    reportsAreDropped(storage);
 
     // Offline: a sync is chosen but waits; the retrieval action reports anyway.
     fixture.network->setOnline(false);
     QTest::ignoreMessage(QtWarningMsg, "void ZavekServiceActionManager::goOnline(QNetworkConfigurationManager*)");
     const uint waiting = manager->sync(account);
     fixture.log->take();
-    QMailServiceAction *retrieval = nullptr;
-    for (QMailServiceAction *action : manager->findChildren<QMailServiceAction *>()) {
-        if (qobject_cast<QMailRetrievalAction *>(action))
-            retrieval = action;
-    }
-    QVERIFY(retrieval);
-    for (int report = 0; report < 3; ++report)
-        QTest::ignoreMessage(QtWarningMsg, dropped);
-    emit retrieval->statusChanged(Status());
-    emit retrieval->progressChanged(1, 2);
-    emit retrieval->activityChanged(QMailServiceAction::Successful);
-    QVERIFY(fixture.log->lines.isEmpty());
+    reportsAreDropped(manager->findChild<QMailRetrievalAction *>());
     QVERIFY(manager->operationInfo(waiting));
 
-    // The waiting operation still runs, once, when the device comes online.
+    // The waiting operation still runs, once, when the device comes online; the storage
+    // action still speaks for no serial.
     fixture.network->setOnline(true);
+    fixture.log->take();
+    reportsAreDropped(storage);
     fixture.server()->succeed(fixture.running());
     QCOMPARE(fixture.calls(), (QStringList{"deleteMessages", "synchronizeAll"}));
-    QCOMPARE(terminalCounts(fixture.log->lines), (QMap<uint, int>{{waiting, 1}}));
+    QCOMPARE(ends(fixture.log->lines), QStringList{line("A%1 Successful 0", waiting)});
 }
 
 void TestFaults::deletedSettingsFileIsRecreatedAndKeepsTheOptions()

@@ -11,7 +11,6 @@
 #include <QtTest>
 
 using Manager = ZavekServiceActionManager;
-Q_DECLARE_METATYPE(std::function<uint(ZavekServiceActionManager &, const QMailAccountId &)>)
 using Status = QMailServiceAction::Status;
 
 namespace {
@@ -21,12 +20,6 @@ const int busTimeoutMs = 10000;
 const QRegularExpression lostWarning("onMessageServerUnregistered\\(\\) the message server left the session bus");
 const QRegularExpression waitingWarning("executeCurrent\\(\\) the message server is gone: waiting for it");
 const QRegularExpression backWarning("onMessageServerRegistered\\(\\) the message server is back");
-
-// The terminal lines of a signal log.
-QStringList ended(const QStringList &lines)
-{
-    return lines.filter(QRegularExpression(QStringLiteral("^A\\d+ (Successful|Failed) ")));
-}
 
 } // namespace
 
@@ -115,7 +108,7 @@ void TestManagerServerLoss::lostRunFailsOnceAndTheQueueWaitsForTheServer()
     serverReturns();
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "deleteMessages", "flagMessages"}));
-    QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", queued), line("A%1 Successful %2", later)}));
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Successful %2", queued), line("A%1 Successful %2", later)}));
     QCOMPARE(manager->activity(), Manager::Idle);
 }
 
@@ -135,7 +128,7 @@ void TestManagerServerLoss::lostPreemptedRunIsQueuedAgain()
     serverReturns();
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessages", "synchronizeAll"}));
-    QCOMPARE(ended(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Successful %2", urgent), line("A%1 Successful %2", sync)}));
 }
 
 void TestManagerServerLoss::operationThatHasNotStartedOutlivesTheLoss()
@@ -153,28 +146,26 @@ void TestManagerServerLoss::operationThatHasNotStartedOutlivesTheLoss()
 
 void TestManagerServerLoss::lostRequestLeavesNoStuckAction_data()
 {
-    QTest::addColumn<std::function<uint(Manager &, const QMailAccountId &)> >("request");
+    QTest::addColumn<Issue>("request");
     QTest::addColumn<QString>("call");
-    QTest::newRow("send") << std::function<uint(Manager &, const QMailAccountId &)>(
-        [](Manager &m, const QMailAccountId &a) { return m.send(a); }) << "transmitMessages";
-    QTest::newRow("delete") << std::function<uint(Manager &, const QMailAccountId &)>(
-        [](Manager &m, const QMailAccountId &) { return m.deleteMessages({QMailMessageId(2)}); }) << "deleteMessages";
+    QTest::newRow("send") << Issue([](Manager &m) { return m.send(QMailAccountId(1)); }) << "transmitMessages";
+    QTest::newRow("delete") << Issue([](Manager &m) { return m.deleteMessages({QMailMessageId(2)}); }) << "deleteMessages";
 }
 
 void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
 {
     // The lost request never ends on its action; the next one needs a fresh action.
-    QFETCH(std::function<uint(Manager &, const QMailAccountId &)>, request);
+    QFETCH(Issue, request);
     QFETCH(QString, call);
-    request(*fixture.manager, account);
+    request(*fixture.manager);
     loseServer();
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.filter(QStringLiteral("Failed")).isEmpty(), busTimeoutMs);
     QTest::ignoreMessage(QtWarningMsg, waitingWarning);
-    const uint again = request(*fixture.manager, account);
+    const uint again = request(*fixture.manager);
     serverReturns();
     QCOMPARE(fixture.calls(), (QStringList{call, call}));
     fixture.server()->succeed(fixture.running());
-    QCOMPARE(ended(fixture.log->take()).last(), line("A%1 Successful %2", again));
+    QCOMPARE(ends(fixture.log->take()).last(), line("A%1 Successful %2", again));
 }
 
 QTEST_GUILESS_MAIN(TestManagerServerLoss)

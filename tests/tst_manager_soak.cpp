@@ -336,9 +336,9 @@ QString TestManagerSoak::serverStep(QRandomGenerator &random, Model &model)
 QString TestManagerSoak::check(Model &model, int requestsBefore)
 {
     Manager *manager = fixture.manager.data();
-    const QStringList ends = fixture.log->take().filter(QRegularExpression(QStringLiteral("^A\\d+ (Successful|Failed) ")));
-    if (ends != model.ends)
-        return QStringLiteral("ends %1, model expects %2").arg(ends.join(" | "), model.ends.join(" | "));
+    const QStringList ended = ends(fixture.log->take());
+    if (ended != model.ends)
+        return QStringLiteral("ends %1, model expects %2").arg(ended.join(" | "), model.ends.join(" | "));
     const QStringList calls = fixture.calls().mid(requestsBefore);
     if (calls != model.calls)
         return QStringLiteral("server calls %1, model expects %2").arg(calls.join(' '), model.calls.join(' '));
@@ -385,21 +385,20 @@ void TestManagerSoak::randomSequencesFollowTheModel()
         QCoreApplication::processEvents();
     };
 
-    // After the random steps, the drain: network up, every request answered.
     for (int step = 0; step < steps + 10000 && (step <= steps || model.current.serial); ++step) {
         const int requestsBefore = fixture.server()->requestCount();
         const int roll = step < steps ? pick(100) : -1;
         QString what = QStringLiteral("events"), problem;
-        if (step == steps) {
-            what = QStringLiteral("drain");
+        if (step >= steps) {   // the drain: network up, every request answered
             fixture.network->setOnline(true);
             model.setOnline(true);
-        } else if (step > steps && model.serverBusy) {
-            what = QStringLiteral("succeed");
-            model.succeed();
-            fixture.server()->succeed(fixture.running());
-        } else if (step > steps) {
-            events();
+            if (model.serverBusy) {
+                what = QStringLiteral("succeed");
+                model.succeed();
+                fixture.server()->succeed(fixture.running());
+            } else {
+                events();
+            }
         } else if (roll < 24) {
             const Request request = randomRequest(random);
             const uint expected = model.enqueue(request);

@@ -59,18 +59,12 @@ void TestNetwork::sessionsOpenCloseAndFail()
     QVERIFY(session->isOpen() && manager->isOnline());
     QCOMPARE(online.count(), 1);
     session->close();
-    QCOMPARE(scripted->closeCalls(), 1);
     scripted->reportClosed();
     QVERIFY(!session->isOpen() && manager->isOnline());   // others may keep the link up
     scripted->reportOpened();
     scripted->reportError(ZavekNetworkSession::SessionAbortedError);
     QVERIFY(!session->isOpen());
     QCOMPARE(failed.at(0).at(0).value<ZavekNetworkSession::SessionError>(), ZavekNetworkSession::SessionAbortedError);
-
-    // Deleted sessions stay listed, as null, so that tests can see they went.
-    session.reset();
-    QCOMPARE(network.sessions().size(), 1);
-    QCOMPARE(network.lastSession(), nullptr);
 }
 
 void TestNetwork::autoOpenAndAutoCloseAnswerOnTheNextTurn()

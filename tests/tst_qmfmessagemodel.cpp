@@ -147,15 +147,7 @@ private slots:
 
     void bodySearchRules()
     {
-        QMailMessage message = nestedMessage();
-        auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
-        auto *html = dynamic_cast<QMailMessagePart *>(message.findHtmlContainer());
-        QVERIFY(plain && html);
-        QCOMPARE(plain->location().toString(false), QStringLiteral("1.1"));
-        QCOMPARE(html->location().toString(false), QStringLiteral("1.2"));
-        // The pointer is into the message.
-        QCOMPARE(static_cast<QMailMessagePartContainer *>(plain), static_cast<QMailMessagePartContainer *>(&message.partAt(0).partAt(0)));
-
+        // (Where the search finds bodies in loaded messages: tst_qmfmessageparse.)
         // Signed: only the first part counts.
         QMailMessage signedMessage;
         signedMessage.setMultipartType(QMailMessage::MultipartSigned);
@@ -276,14 +268,11 @@ private slots:
         QMailMessage message = nestedMessage();
         message.setSubject(QStringLiteral("Round \u00e4"));
         message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
+        // (Structure and content surviving the round trip: tst_qmfmessageparse.)
         const QByteArray wire = message.toRfc2822();
         QVERIFY(wire.contains("\r\n"));
         QVERIFY(!wire.contains("hidden@x.example"));
-        const QMailMessage loaded = QMailMessage::fromRfc2822(wire);
-        QCOMPARE(loaded.subject(), QStringLiteral("Round \u00e4"));
-        QCOMPARE(loaded.partCount(), 3u);
-        QCOMPARE(loaded.partAt(0).partAt(1).body().data(), QStringLiteral("<b>html</b>"));
-        QCOMPARE(loaded.partAt(1).body().data(QMailMessageBody::Decoded), QByteArray("img"));
+        QCOMPARE(QMailMessage::fromRfc2822(wire).subject(), QStringLiteral("Round \u00e4"));
         QVERIFY(QMailMessage::fromRfc2822(message.toRfc2822(QMailMessage::StorageFormat)).bcc().size() == 1);
     }
 

@@ -200,13 +200,8 @@ void TestUtilsFiles::loadMessageFromEmlFile()
     QCOMPARE(message.messageType(), QMailMessage::Email);
     QCOMPARE(message.partCount(), 2u);
 
-    // A loaded message has no id: its attachment goes to the directory shared by unsaved
-    // messages.
-    const QMailMessagePart &attachment = message.partAt(1);
-    QVERIFY(!attachment.location().containingMessageId().isValid());
-    const QString saved = ZavekUtils::saveAttachmentToTemporaryFile(attachment);
-    QVERIFY(QFileInfo(saved).isFile());
-    QCOMPARE(QFileInfo(saved).absolutePath(), ZavekUtils::getAttachmentTemporaryDirectory(attachment));
+    // A loaded message has no id: its attachments share the directory of unsaved messages.
+    QVERIFY(!message.partAt(1).location().containingMessageId().isValid());
 }
 
 void TestUtilsFiles::attachmentDirectoryFollowsLocation()

@@ -43,24 +43,6 @@ bool acceptsConnections(int port)
     return socket.waitForConnected(1000);
 }
 
-// The processes a parent started: the IMAP server's master runs its workers as children.
-QList<pid_t> childrenOf(pid_t parent)
-{
-    QList<pid_t> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString &entry : entries) {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!entry.at(0).isDigit() || !stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid ...": the name may hold blanks, so read after its ')'.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toInt() == parent)
-            children << pid_t(entry.toInt());
-    }
-    return children;
-}
-
 } // namespace
 
 bool RealQmfStack::runOnPrivateBus(int argc, char *argv[])
@@ -90,19 +72,7 @@ RealQmfStack::~RealQmfStack()
     m_imapServer.stop();
 }
 
-bool RealQmfStack::start(QString *error)
-{
-    if (!startWithoutMessageServer(error))
-        return false;
-    if (!startMessageServer()) {
-        *error = QStringLiteral("the message server did not come up: %1")
-                     .arg(QString::fromLocal8Bit(m_messageServer.readAllStandardError()));
-        return false;
-    }
-    return true;
-}
-
-bool RealQmfStack::startWithoutMessageServer(QString *error)
+bool RealQmfStack::start(QString *error, bool withMessageServer)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("dovecot"), {"/usr/sbin", "/usr/bin"}).isEmpty()) {
         *error = QStringLiteral("dovecot is not installed (package dovecot-imapd)");
@@ -120,6 +90,10 @@ bool RealQmfStack::startWithoutMessageServer(QString *error)
     m_port = freeLoopbackPort();
     if (!writeImapConfiguration() || !startImapServer()) {
         *error = QStringLiteral("the IMAP server did not start (see %1/dovecot.log)").arg(m_imapDir.path());
+        return false;
+    }
+    if (withMessageServer && !startMessageServer()) {
+        *error = QStringLiteral("the message server did not come up");
         return false;
     }
     return true;
@@ -152,9 +126,8 @@ bool RealQmfStack::writeImapConfiguration()
     const bool asRoot = ::getuid() == 0;
     const uint uid = asRoot ? 65534 : ::getuid();
     const uint gid = asRoot ? 65534 : ::getgid();
-    QDir().mkpath(maildir() + QStringLiteral("/new"));
-    QDir().mkpath(maildir() + QStringLiteral("/cur"));
-    QDir().mkpath(maildir() + QStringLiteral("/tmp"));
+    for (const char *subdirectory : {"/new", "/cur", "/tmp"})
+        QDir().mkpath(maildir() + QLatin1String(subdirectory));
     int sequence = 0;
     for (const char *name : messageFiles) {
         const QString target = QStringLiteral("%1/new/100000000%2.M1P1.zavek").arg(maildir()).arg(++sequence);
@@ -218,13 +191,9 @@ void RealQmfStack::killImapServer()
 
 void RealQmfStack::signalImapServer(int signal)
 {
-    if (m_imapServer.state() != QProcess::Running)
-        return;
-    const pid_t master = pid_t(m_imapServer.processId());
-    QList<pid_t> processes = childrenOf(master);
-    processes << master;
-    for (pid_t process : qAsConst(processes))
-        ::kill(process, signal);
+    // The master and the workers it started share the process group it leads.
+    if (m_imapServer.state() == QProcess::Running)
+        ::kill(-pid_t(m_imapServer.processId()), signal);
 }
 
 bool RealQmfStack::startMessageServer()

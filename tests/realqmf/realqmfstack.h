@@ -26,11 +26,10 @@ public:
     RealQmfStack();
     ~RealQmfStack();
 
-    // IMAP server and message server; false with the reason in *error.
-    bool start(QString *error);
-    // The IMAP server alone, so that accounts added before startMessageServer() are loaded as
-    // the message server starts rather than learnt from the store's notifications.
-    bool startWithoutMessageServer(QString *error);
+    // IMAP server and message server; false with the reason in *error. Without the message
+    // server, accounts added before startMessageServer() are loaded as it starts rather than
+    // learnt from the store's notifications.
+    bool start(QString *error, bool withMessageServer = true);
 
     bool startImapServer();
     // A frozen IMAP server accepts connections but never answers: work that needs it hangs.

@@ -126,6 +126,11 @@ private:
         return QTest::qWaitFor([&] { return outcomes->activities.value(serial).contains(QMailServiceAction::InProgress); },
                                runTimeoutMs);
     }
+    // Waits until the serial has ended; true when it ended so.
+    bool endsAs(uint serial, Activity expected)
+    {
+        return QTest::qWaitFor([&] { return outcomes->hasEnded(serial); }, runTimeoutMs) && outcomes->outcome(serial) == expected;
+    }
 
     RealQmfStack stack;
     QMailAccountId account;
@@ -145,19 +150,17 @@ void TestRealQmf::syncQueuesOneFollowUpAndFillsTheStore()
     const uint followUp = manager->sync(account);
     QVERIFY(followUp != sync);
     QCOMPARE(manager->sync(account), followUp);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(followUp), runTimeoutMs);
+    QVERIFY(endsAs(followUp, QMailServiceAction::Successful));
     QCOMPARE(outcomes->ended, (QList<uint>{sync, followUp}));
     QCOMPARE(outcomes->outcome(sync), QMailServiceAction::Successful);
-    QCOMPARE(outcomes->outcome(followUp), QMailServiceAction::Successful);
 
     const uint folders = manager->retrieveFolderList(account, QMailFolderId(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(folders), runTimeoutMs);
+    QVERIFY(endsAs(folders, QMailServiceAction::Successful));
     const QMailFolderIdList inbox = QMailStore::instance()->queryFolders(
         QMailFolderKey::parentAccountId(account) & QMailFolderKey::path(QStringLiteral("INBOX")));
     QCOMPARE(inbox.size(), 1);
     const uint list = manager->retrieveMessageList(account, inbox.first(), 10, QMailMessageSortKey());
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(list), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(list), QMailServiceAction::Successful);
+    QVERIFY(endsAs(list, QMailServiceAction::Successful));
     QCOMPARE(QMailStore::instance()->countMessages(QMailMessageKey::parentFolderId(inbox.first())), 3);
     QVERIFY(messageWithSubject(QStringLiteral("Newsletter with two pictures")).id().isValid());
 
@@ -176,16 +179,11 @@ void TestRealQmf::partRetrievalIsListedWhileItRunsAndSavesTheAttachment()
     const uint retrieval = manager->retrieveMessagePart(location);
     QCOMPARE(manager->operations(location), QList<uint>{retrieval});
     QCOMPARE(manager->operations(message.id()), QList<uint>{retrieval});
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(retrieval), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(retrieval), QMailServiceAction::Successful);
+    QVERIFY(endsAs(retrieval, QMailServiceAction::Successful));
     QVERIFY(manager->operations(location).isEmpty());
 
     const QMailMessage retrieved(message.id());
-    const QMailMessagePart &part = retrieved.partAt(location);
-    QVERIFY(part.contentAvailable());
-    const QString saved = ZavekUtils::saveAttachmentToTemporaryFile(part);
-    QVERIFY(!saved.isEmpty());
-    QCOMPARE(fileBytes(saved), dataBytes("report.bin"));
+    QCOMPARE(fileBytes(ZavekUtils::saveAttachmentToTemporaryFile(retrieved.partAt(location))), dataBytes("report.bin"));
 }
 
 void TestRealQmf::htmlBodyIsViewableOnceItsImagesAreRetrieved()
@@ -194,12 +192,11 @@ void TestRealQmf::htmlBodyIsViewableOnceItsImagesAreRetrieved()
     const QMailMessage message = messageWithSubject(QStringLiteral("Newsletter with two pictures"));
     QVERIFY(!isDownloadedForViewing(message));
     const uint body = manager->retrieveMessagePart(partOfType(message, "text/html"));
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(body), runTimeoutMs);
+    QVERIFY(endsAs(body, QMailServiceAction::Successful));
 
     // The text is there, its two images are not.
     QMailMessage withBody(message.id());
     const QString html = getPart(withBody, QMailMessageContentType("text/html"))->body().data();
-    QVERIFY(html.contains(QLatin1String("cid:red-logo@example.org")));
     const QStringList missing = getMissingResources(withBody, html);
     QCOMPARE(missing.size(), 2);
     QVERIFY(!isDownloadedForViewing(withBody));
@@ -208,7 +205,7 @@ void TestRealQmf::htmlBodyIsViewableOnceItsImagesAreRetrieved()
     QList<uint> images;
     for (const QString &location : missing)
         images << manager->retrieveMessagePart(QMailMessagePartContainer::Location(location));
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(images.first()) && outcomes->hasEnded(images.last()), runTimeoutMs);
+    QVERIFY(endsAs(images.first(), QMailServiceAction::Successful) && endsAs(images.last(), QMailServiceAction::Successful));
 
     const QMailMessage complete(message.id());
     QVERIFY(getMissingResources(complete, html).isEmpty());
@@ -232,10 +229,9 @@ void TestRealQmf::messageRequestPreemptsARunningSync()
     QVERIFY(!outcomes->hasEnded(sync));
     stack.freezeImapServer(false);
 
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(sync), runTimeoutMs);
+    QVERIFY(endsAs(sync, QMailServiceAction::Successful));
     QCOMPARE(outcomes->ended, (QList<uint>{urgent, sync}));
     QCOMPARE(outcomes->outcome(urgent), QMailServiceAction::Successful);
-    QCOMPARE(outcomes->outcome(sync), QMailServiceAction::Successful);
     QVERIFY(QMailMessage(plain.id()).contentAvailable());
 }
 
@@ -246,8 +242,7 @@ void TestRealQmf::cancellingARunningSyncFailsItOnce()
     QVERIFY(running(sync));
     QTest::ignoreMessage(QtWarningMsg, failureWarning);
     manager->cancelOperation(sync);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(sync), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(sync), QMailServiceAction::Failed);
+    QVERIFY(endsAs(sync, QMailServiceAction::Failed));
     QCOMPARE(outcomes->last.value(sync).errorCode, Status::ErrCancel);
 }
 
@@ -266,9 +261,8 @@ void TestRealQmf::readFlagReachesTheServer()
     const QMailMessage message = messageWithSubject(QStringLiteral("Quarterly figures attached"));
     const uint flag = manager->flagMessages({message.id()}, QMailMessage::Read, 0);
     const uint exported = manager->exportUpdates(account);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(exported), runTimeoutMs);
+    QVERIFY(endsAs(exported, QMailServiceAction::Successful));
     QCOMPARE(outcomes->outcome(flag), QMailServiceAction::Successful);
-    QCOMPARE(outcomes->outcome(exported), QMailServiceAction::Successful);
     QTRY_VERIFY_WITH_TIMEOUT(seenOnServer("Quarterly figures attached"), runTimeoutMs);
 }
 
@@ -288,8 +282,7 @@ void TestRealQmf::productionNetworkPathRunsOnTheQtBearer()
             [&](Manager::Activity activity) { serviceActivity << activity; });
 
     const uint folders = manager->retrieveFolderList(account, QMailFolderId(), true);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(folders), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(folders), QMailServiceAction::Successful);
+    QVERIFY(endsAs(folders, QMailServiceAction::Successful));
     QTRY_VERIFY_WITH_TIMEOUT(!serviceActivity.isEmpty() && serviceActivity.last() == Manager::Idle, runTimeoutMs);
     QCOMPARE(manager->networkSessionIdleRemaining(), -1);
 }
@@ -300,12 +293,11 @@ void TestRealQmf::wrongPasswordRelaysTheLoginError()
     QTest::ignoreMessage(QtWarningMsg, failureWarning);
     const uint failing = manager->sync(wrong);
     const uint next = manager->sync(account);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(next), runTimeoutMs);
+    QVERIFY(endsAs(next, QMailServiceAction::Successful));
     QCOMPARE(outcomes->outcome(failing), QMailServiceAction::Failed);
     QCOMPARE(outcomes->last.value(failing).errorCode, Status::ErrLoginFailed);
     QVERIFY2(outcomes->last.value(failing).text.contains(QLatin1String("Authentication failed")),
              qPrintable(outcomes->last.value(failing).text));
-    QCOMPARE(outcomes->outcome(next), QMailServiceAction::Successful);
     QVERIFY(QMailStore::instance()->removeAccount(wrong));
 }
 
@@ -316,13 +308,11 @@ void TestRealQmf::imapServerDyingDuringASyncFailsIt()
     QVERIFY(running(sync));
     QTest::ignoreMessage(QtWarningMsg, failureWarning);
     stack.killImapServer();
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(sync), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(sync), QMailServiceAction::Failed);
+    QVERIFY(endsAs(sync, QMailServiceAction::Failed));
 
     QVERIFY(stack.startImapServer());
     const uint again = manager->sync(account);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(again), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(again), QMailServiceAction::Successful);
+    QVERIFY(endsAs(again, QMailServiceAction::Successful));
 }
 
 void TestRealQmf::messageServerKilledDuringARetrievalEndsItOnce()
@@ -338,8 +328,7 @@ void TestRealQmf::messageServerKilledDuringARetrievalEndsItOnce()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the message server left the session bus"));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the message server is gone: waiting for it"));
     stack.killMessageServer();
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(retrieval), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(retrieval), QMailServiceAction::Failed);
+    QVERIFY(endsAs(retrieval, QMailServiceAction::Failed));
     QCOMPARE(outcomes->last.value(retrieval).errorCode, Status::ErrInternalServer);
     QVERIFY(!outcomes->hasEnded(queued));
 
@@ -347,11 +336,9 @@ void TestRealQmf::messageServerKilledDuringARetrievalEndsItOnce()
     stack.freezeImapServer(false);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the message server is back"));
     QVERIFY(stack.startMessageServer());
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(queued), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(queued), QMailServiceAction::Successful);
+    QVERIFY(endsAs(queued, QMailServiceAction::Successful));
     const uint again = manager->retrieveMessagePart(text);
-    QTRY_VERIFY_WITH_TIMEOUT(outcomes->hasEnded(again), runTimeoutMs);
-    QCOMPARE(outcomes->outcome(again), QMailServiceAction::Successful);
+    QVERIFY(endsAs(again, QMailServiceAction::Successful));
     QVERIFY(QMailMessage(message.id()).partAt(text).contentAvailable());
 }
 

@@ -66,7 +66,7 @@ private slots:
     void initTestCase()
     {
         QString error;
-        QVERIFY2(stack.startWithoutMessageServer(&error), qPrintable(error));
+        QVERIFY2(stack.start(&error, false), qPrintable(error));
     }
     void accountAddTakesThePasswordFromStandardInput();
     void sessionShowsEveryMessageViewable();

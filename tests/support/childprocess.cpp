@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 namespace ZavekTest {
 
@@ -35,8 +36,10 @@ void ChildProcess::stop()
 
 void ChildProcess::setupChildProcess()
 {
-    // Runs in the child between fork and exec.
+    // Runs in the child between fork and exec. A group of its own lets a server be
+    // signalled together with the workers it starts.
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    ::setpgid(0, 0);
 }
 
 bool PrivateSessionBus::start(QString *error)

@@ -7,7 +7,8 @@
 namespace ZavekTest {
 
 // A helper process (a bus, a server) that never outlives the test: the kernel sends it
-// SIGTERM if the test process dies, and the object stops it when it goes.
+// SIGTERM if the test process dies, and the object stops it when it goes. It leads a
+// process group of its own.
 class ChildProcess : public QProcess
 {
 public:

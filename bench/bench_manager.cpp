@@ -69,7 +69,8 @@ void BM_EnqueueThenStop(benchmark::State &state)
 // whoever makes it (the manager, Qt's containers, the client layer).
 size_t heapInUse()
 {
-    return mallinfo2().uordblks;
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 // The first request becomes the running operation and is left out: the figure is what each

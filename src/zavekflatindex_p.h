@@ -110,10 +110,15 @@ private:
     quint32 controlAt(size_t i) const { return m_pairs[i >> 1].controls[i & 1]; }
     Item &itemAt(size_t i) { return m_pairs[i >> 1].items[i & 1]; }
 
-    // Fibonacci hashing of the tag: the top bits of the product, so that hashes that differ
-    // only in their low bits (consecutive message ids) spread over the whole table instead
-    // of filling one run.
-    size_t homeOf(quint32 tag) const { return size_t(quint32(tag * 2654435769u) >> m_shift); }
+    // Slots go in groups of eight: hashes that differ only in their three lowest bits
+    // (neighbouring message ids or serials) get neighbouring slots, so that requests for
+    // neighbouring messages share cache lines. Fibonacci hashing of the other bits (the top
+    // bits of the product) spreads the groups over the whole table, so that a run of
+    // consecutive keys does not become one long run of full slots.
+    size_t homeOf(quint32 tag) const
+    {
+        return size_t(quint32((tag >> 3) * 2654435769u) >> (m_shift + 3)) << 3 | (tag & 7);
+    }
     static quint32 tagOf(uint hash) { return Full | hash; }
 
     size_t freeSlot(quint32 tag) const

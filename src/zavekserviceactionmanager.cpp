@@ -31,6 +31,26 @@ const QMailServiceAction::Status &noStatus()
     return status;
 }
 
+// The queued part retrieval equal to @p action, found under its part key in the part cache,
+// whose slot the request's own entry touches next, rather than in a description index of its
+// own. At most one is queued: every later equal request merges into it.
+ActionPointer queuedEqualByPartKey(const ActionQueue &queue, const OperationCaches &caches,
+                                   const ZavekServiceActionManager::Action &action)
+{
+    const QString &description = descriptionOf(action);
+    const QStringView key = QStringView(description).mid(action._partKeyOffset);
+    ActionPointer equal;
+    caches.findPartSerial(key, action._partKeyHash, [&](uint serial) {
+        // Range retrievals of the part are entered under the same key.
+        ActionPointer queued = queue.find(serial);
+        if (queued.isNull() || descriptionOf(*queued) != description)
+            return false;
+        equal = std::move(queued);
+        return true;
+    });
+    return equal;
+}
+
 void cancelAction(QMailServiceAction *action)
 {
     Q_ASSERT_X(action, "cancelAction", "action");
@@ -171,27 +191,27 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
     if (action.isNull())
         return ActionPointer();
 
-    if (action->_mergePolicy == Action::MergeNever)
-        return ActionPointer();
-    const HashedText description = descriptionKey(*action);
+    const QString &description = descriptionOf(*action);
     switch (action->_mergePolicy) {
     case Action::MergeNever:
         return ActionPointer();
     case Action::MergeAlways:
-        if (!current.isNull() && descriptionOf(*current) == description.text)
+        if (!current.isNull() && descriptionOf(*current) == description)
             return current;
-        return queue->findEqual(description, [](const Action &) { return true; });
+        if (action->_equalByPartKey)
+            return queuedEqualByPartKey(*queue, *caches, *action);
+        return queue->findEqual(descriptionKey(*action), [](const Action &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
-        if (!current.isNull() && !current->_started && descriptionOf(*current) == description.text)
+        if (!current.isNull() && !current->_started && descriptionOf(*current) == description)
             return current;
-        return queue->findEqual(description, [](const Action &candidate) { return !candidate._started; });
+        return queue->findEqual(descriptionKey(*action), [](const Action &candidate) { return !candidate._started; });
     case Action::MergeIfLastStoreChange: {
         // Merging behind a later store change would undo the user's last change.
         ActionPointer last = queue->lastStoreChange();
         if (last.isNull() && !current.isNull() && isStoreChange(*current))
             last = current;
-        if (!last.isNull() && descriptionOf(*last) == description.text)
+        if (!last.isNull() && descriptionOf(*last) == description)
             return last;
         return ActionPointer();
     }

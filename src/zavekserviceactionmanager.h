@@ -235,6 +235,12 @@ public:
         bool _cachedUnderId = false;
         /// Hash of description(), once worked out.
         uint _descriptionHash = 0;
+        /**
+         * The description is a fixed text and the part location key, nothing more: an
+         * equal request has an equal key, so it is found through the part cache, and the
+         * queue keeps no index of the description.
+         */
+        bool _equalByPartKey = false;
         /// Position in queue order.
         qint64 _queueOrder = 0;
         /// The neighbour towards the head of the queue.

@@ -38,22 +38,38 @@ void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const
         return;
     }
     action._partKeyLength = quint16(key.size());
-    action._partKeyHash = qHash(carried);
+    // A part retrieval hashed its key when it was made, to look for an equal one.
+    if (!action._equalByPartKey)
+        action._partKeyHash = partKeyHash(carried);
     m_byPart.add(carried, action._partKeyHash, &action, action._serial);
 }
 
 void OperationCaches::remove(ZavekServiceActionManager::Action &action)
 {
-    const uint serial = action._serial;
     if (action._cachedUnderId)
-        m_byMessage.remove(action._cacheId, qHash(action._cacheId), &action, serial);
+        m_byMessage.removeCarried(action);
     for (const QMailMessageId &id : qAsConst(action._cacheIds))
-        m_byMessage.remove(id.toULongLong(), qHash(id.toULongLong()), nullptr, serial);
+        m_byMessage.remove(id.toULongLong(), qHash(id.toULongLong()), action._serial);
     if (action._partKeyLength > 0)
-        m_byPart.remove(PartLocationKey::keyOf(action), action._partKeyHash, &action, serial);
+        m_byPart.removeCarried(action);
     action._cachedUnderId = false;
     action._cacheIds.clear();
     action._partKeyLength = 0;
+}
+
+uint OperationCaches::partKeyHash(QStringView partKey)
+{
+    quint64 id = 0;
+    qsizetype digits = 0;
+    for (; digits < partKey.size(); ++digits) {
+        const char16_t c = partKey[digits].unicode();
+        if (c < u'0' || c > u'9')
+            break;
+        id = 10 * id + (c - u'0');
+    }
+    if (digits == 0 || digits == partKey.size() || partKey[digits] != u'-')
+        return qHash(partKey);
+    return qHash(id) ^ (qHash(partKey.mid(digits + 1)) << 3);
 }
 
 const QList<uint> *OperationCaches::operations(const QMailMessageId &id) const
@@ -65,7 +81,7 @@ const QList<uint> *OperationCaches::operations(const QMailMessageId &id) const
 const QList<uint> *OperationCaches::operations(const QString &partKey) const
 {
     const QStringView key(partKey);
-    return m_byPart.find(key, qHash(key));
+    return m_byPart.find(key, partKeyHash(key));
 }
 
 } // namespace ZavekServiceActionManagerPrivate

@@ -45,24 +45,41 @@ public:
         listOf(*entry, key, hash)->serials.append(serial);
     }
 
-    // Removes every entry of @p serial under @p key; @p carrier as for add().
-    void remove(View key, uint hash, const ZavekServiceActionManager::Action *carrier, uint serial)
+    // Removes every entry of @p serial under @p key, one the operation does not carry.
+    void remove(View key, uint hash, uint serial)
     {
-        // An operation that stands for its entry is found by address, without reading keys.
-        Entry *entry = carrier ? m_entries.find(Entry(const_cast<ZavekServiceActionManager::Action *>(carrier)), hash) : nullptr;
+        removeFrom(m_entries.find(Lookup{key, hash}, hash), serial);
+    }
+
+    // Removes every entry of @p action's serial under the key the operation carries.
+    void removeCarried(const ZavekServiceActionManager::Action &action)
+    {
+        const uint hash = KeyTraits::hashOf(action);
+        // An operation that stands for its entry is found by address: its key (for a part, text
+        // in a block of its own) is read only when a merged request made the entry a list.
+        Entry *entry = m_entries.find(Entry(const_cast<ZavekServiceActionManager::Action *>(&action)), hash);
         if (!entry)
-            entry = m_entries.find(Lookup{key, hash}, hash);
+            entry = m_entries.find(Lookup{KeyTraits::keyOf(action), hash}, hash);
+        removeFrom(entry, action._serial);
+    }
+
+    // The first serial under the key, in the order entered, that accepted(serial) approves;
+    // 0 when there is none.
+    template <typename Accept>
+    uint findSerial(View key, uint hash, Accept accepted) const
+    {
+        const Entry *entry = m_entries.find(Lookup{key, hash}, hash);
         if (!entry)
-            return;
-        if (List *list = entry->list()) {
-            list->serials.removeAll(serial);
-            if (list->serials.isEmpty()) {
-                m_entries.takeAt(entry);
-                delete list;
+            return 0;
+        if (const List *list = entry->list()) {
+            for (uint serial : list->serials) {
+                if (accepted(serial))
+                    return serial;
             }
-        } else if (entry->carrier()->_serial == serial) {
-            m_entries.takeAt(entry);
+            return 0;
         }
+        const uint serial = entry->carrier()->_serial;
+        return accepted(serial) ? serial : 0;
     }
 
     // Null when no serial is entered under the key. The list lives until the key's entry
@@ -116,6 +133,21 @@ private:
         }
     };
 
+    void removeFrom(Entry *entry, uint serial)
+    {
+        if (!entry)
+            return;
+        if (List *list = entry->list()) {
+            list->serials.removeAll(serial);
+            if (list->serials.isEmpty()) {
+                m_entries.takeAt(entry);
+                delete list;
+            }
+        } else if (entry->carrier()->_serial == serial) {
+            m_entries.takeAt(entry);
+        }
+    }
+
     // The entry's list; an operation standing for its entry is replaced by a list of its
     // serial first.
     static List *listOf(Entry &entry, View key, uint hash)
@@ -136,6 +168,7 @@ struct MessageIdKey {
     typedef quint64 View;
     static quint64 toKey(quint64 id) { return id; }
     static quint64 keyOf(const ZavekServiceActionManager::Action &action) { return action._cacheId; }
+    static uint hashOf(const ZavekServiceActionManager::Action &action) { return qHash(action._cacheId); }
 };
 
 // A part location's extended text, as the manager keys parts by; an operation carries it
@@ -148,6 +181,7 @@ struct PartLocationKey {
     {
         return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
     }
+    static uint hashOf(const ZavekServiceActionManager::Action &action) { return action._partKeyHash; }
 };
 
 // The manager's two caches: serials by message id and by part location.
@@ -165,6 +199,17 @@ public:
     // Null when none.
     const QList<uint> *operations(const QMailMessageId &id) const;
     const QList<uint> *operations(const QString &partKey) const;
+
+    // The part cache's hash of a location key ("message id-part number"): the message id in
+    // the three lowest bits and mixed with the part number's hash above them, so that the same
+    // part of neighbouring messages (previews as a list scrolls) gets neighbouring slots.
+    static uint partKeyHash(QStringView partKey);
+    // The first serial entered under the part key that accepted(serial) approves; 0 when none.
+    template <typename Accept>
+    uint findPartSerial(QStringView partKey, uint hash, Accept accepted) const
+    {
+        return m_byPart.findSerial(partKey, hash, accepted);
+    }
 
 private:
     SerialCache<MessageIdKey> m_byMessage;

@@ -4,6 +4,7 @@
 // Operations are made with QSharedPointer::create(): object and count in one allocation.
 
 #include "zavekserviceactionmanager.h"
+#include "zavekserviceactionmanager_caches_p.h"
 
 #include <qmailaccount.h>
 #include <qmailstore.h>
@@ -329,6 +330,11 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
             // Same text as the format below would give, built in one allocation.
             _description = PartPrefix % key;
             _partKeyOffset = quint16(PartPrefix.size());
+            // Only a valid location is entered in the part cache, where equal requests are
+            // looked for.
+            _equalByPartKey = partLocation.isValid(true);
+            if (_equalByPartKey)
+                _partKeyHash = ZavekServiceActionManagerPrivate::OperationCaches::partKeyHash(key);
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
         QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }

@@ -77,7 +77,7 @@ public:
 
     // The first queued operation with this description, in queue order, that accepted()
     // approves; null when there is none. Only operations that merge by description
-    // (MergeAlways, MergeUnlessStarted) are found.
+    // (MergeAlways, MergeUnlessStarted) are found, and not those equal by their part key.
     template <typename Predicate>
     ActionPointer findEqual(const HashedText &description, Predicate accepted) const
     {

@@ -4,11 +4,13 @@ namespace ZavekServiceActionManagerPrivate {
 
 namespace {
 
-// Store changes and additions are matched by position, never by description.
-bool mergesByDescription(const ZavekServiceActionManager::Action &action)
+// Store changes and additions are matched by position, never by description; part
+// retrievals are found through the part cache, one table fewer to touch per request.
+bool indexedByDescription(const ZavekServiceActionManager::Action &action)
 {
-    return action._mergePolicy == ZavekServiceActionManager::Action::MergeAlways
-        || action._mergePolicy == ZavekServiceActionManager::Action::MergeUnlessStarted;
+    return (action._mergePolicy == ZavekServiceActionManager::Action::MergeAlways
+            || action._mergePolicy == ZavekServiceActionManager::Action::MergeUnlessStarted)
+        && !action._equalByPartKey;
 }
 
 } // namespace
@@ -50,7 +52,7 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     }
     action->_queueOrder = order;
 
-    if (mergesByDescription(*entry))
+    if (indexedByDescription(*entry))
         linkEqual(entry, atHead);
     if (isStoreChange(*action))
         m_storeChanges.insert(order, action);
@@ -109,7 +111,7 @@ ActionPointer ActionQueue::remove(uint serial)
     if (!lane->second.head)
         m_lanes.erase(lane);
 
-    if (mergesByDescription(*entry))
+    if (indexedByDescription(*entry))
         unlinkEqual(entry);
     if (isStoreChange(*action))
         m_storeChanges.remove(action->_queueOrder);

@@ -1,5 +1,6 @@
 // The demo tool as a user runs it: real processes, the sample mailbox, a temporary home.
 
+#include "childprocess.h"
 #include "testenvironment.h"
 
 #include <QDir>
@@ -11,27 +12,11 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ZavekTest::CommandRun;
 
-Run zavekctl(const QStringList &arguments, int timeout = 60000)
+Run zavekctl(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(ZAVEKCTL_PATH), arguments);
-    Run run;
-    if (!process.waitForFinished(timeout)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("timed out");
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return ZavekTest::runCommand(QStringLiteral(ZAVEKCTL_PATH), arguments);
 }
 
 QString mailboxFile(const QString &name)

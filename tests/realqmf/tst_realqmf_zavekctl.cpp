@@ -19,30 +19,11 @@ namespace {
 const int runTimeoutMs = 120000;
 const QString accountName = QStringLiteral("Work");
 
-struct Run
-{
-    bool finished = false;
-    int exitCode = -1;
-    QString out;
-    QString err;
-    // What a failed check shows (QtTest keeps about 1000 bytes): the reason, the story's end.
-    QByteArray report() const { return (err.left(300) + out.right(700)).toLocal8Bit(); }
-};
+using Run = ZavekTest::CommandRun;
 
 Run zavekctl(const QStringList &arguments, const QByteArray &input = QByteArray())
 {
-    ZavekTest::ChildProcess process;
-    process.start(QStringLiteral(ZAVEKCTL_PATH), arguments);
-    process.write(input);
-    process.closeWriteChannel();
-    Run run;
-    run.finished = process.waitForFinished(runTimeoutMs);
-    process.stop();
-    if (run.finished && process.exitStatus() == QProcess::NormalExit)
-        run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return ZavekTest::runCommand(QStringLiteral(ZAVEKCTL_PATH), arguments, input, runTimeoutMs);
 }
 
 // The rows of the session's message table: from its heading to the blank line after it.

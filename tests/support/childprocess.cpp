@@ -42,6 +42,22 @@ void ChildProcess::setupChildProcess()
     ::setpgid(0, 0);
 }
 
+CommandRun runCommand(const QString &program, const QStringList &arguments, const QByteArray &input, int timeoutMs)
+{
+    ChildProcess process;
+    process.start(program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    CommandRun run;
+    run.finished = process.waitForFinished(timeoutMs);
+    process.stop();
+    if (run.finished && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
 bool PrivateSessionBus::start(QString *error)
 {
     const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));

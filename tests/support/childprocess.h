@@ -3,8 +3,24 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace ZavekTest {
+
+// A command run to its end: exit code -1 when it crashed or did not end in time.
+struct CommandRun
+{
+    bool finished = false;
+    int exitCode = -1;
+    QString out;
+    QString err;
+    // What a failed check shows (QtTest keeps about 1000 bytes): the reason, the story's end.
+    QByteArray report() const { return (err.left(300) + out.right(700)).toLocal8Bit(); }
+};
+
+// Runs a program with the input on its standard input, waiting at most timeoutMs.
+CommandRun runCommand(const QString &program, const QStringList &arguments, const QByteArray &input = QByteArray(),
+                      int timeoutMs = 60000);
 
 // A helper process (a bus, a server) that never outlives the test: the kernel sends it
 // SIGTERM if the test process dies, and the object stops it when it goes. It leads a

@@ -20,7 +20,7 @@ class TestQmfStore : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QmfStandIn::resetStore(); }
     void addWritesIdsAndRefusesStoredObjects();
     void addFolderChecksParents();
     void updateNeedsStoredItem();
@@ -34,11 +34,6 @@ private slots:
     void localStorageFolderStays();
     void updateMessagesMetaDataFlags();
 };
-
-void TestQmfStore::init()
-{
-    QmfStandIn::resetStore();
-}
 
 void TestQmfStore::addWritesIdsAndRefusesStoredObjects()
 {

@@ -37,7 +37,7 @@ class TestUtilsAccounts : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QmfStandIn::resetStore(); }
 
     void defaultAccount();
     void defaultAccountUniqueness();
@@ -57,11 +57,6 @@ private slots:
     void standardFolderFromFlags_data();
     void standardFolderFromFlags();
 };
-
-void TestUtilsAccounts::init()
-{
-    QmfStandIn::resetStore();
-}
 
 void TestUtilsAccounts::defaultAccount()
 {

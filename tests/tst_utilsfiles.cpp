@@ -61,7 +61,7 @@ class TestUtilsFiles : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QDir(ZavekTest::homePath() + QStringLiteral("/.qmf")).removeRecursively(); }
 
     void formattedSize_data();
     void formattedSize();
@@ -85,11 +85,6 @@ private slots:
 private:
     QTemporaryDir m_scratch; // outside the home directory, for special files
 };
-
-void TestUtilsFiles::init()
-{
-    QDir(ZavekTest::homePath() + QStringLiteral("/.qmf")).removeRecursively();
-}
 
 void TestUtilsFiles::formattedSize_data()
 {

@@ -16,7 +16,7 @@ class TestUtilsMessage : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QmfStandIn::resetStore(); }
 
     void priorityFromFlags_data();
     void priorityFromFlags();
@@ -33,11 +33,6 @@ private slots:
     void isToday_data();
     void isToday();
 };
-
-void TestUtilsMessage::init()
-{
-    QmfStandIn::resetStore();
-}
 
 void TestUtilsMessage::priorityFromFlags_data()
 {

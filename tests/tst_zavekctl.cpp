@@ -31,7 +31,7 @@ class TestZavekctl : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QDir(ZavekTest::configPath()).removeRecursively(); }
     void sessionRunsEndToEnd();
     void inspectReportsStructureAndResources();
     void inspectSavesAttachmentsInsideTheirDirectories();
@@ -40,11 +40,6 @@ private slots:
     void badArgumentsFailClearly_data();
     void badArgumentsFailClearly();
 };
-
-void TestZavekctl::init()
-{
-    QDir(ZavekTest::configPath()).removeRecursively();
-}
 
 void TestZavekctl::sessionRunsEndToEnd()
 {

@@ -39,16 +39,11 @@ bool changesStore(Kind kind) { return kind >= Delete; }
 
 const int messagePool = 4;   // message ids 1..4, two parts each
 
-struct Request
-{
-    Kind kind = Sync;
-    QString key;   // equal keys are one operation; empty: never merged
-    std::function<uint()> issue;
-};
-
 struct Op
 {
-    Request request;
+    Kind kind = Sync;
+    QString key;                   // equal keys are one operation; empty: never merged
+    std::function<uint()> issue;   // makes the request of the manager
     uint serial = 0;
     bool running = false;      // its run is under way on the server
     bool stopAsked = false;    // the server was asked to stop that run
@@ -68,16 +63,16 @@ public:
     QStringList calls, ends;   // this step's server calls and terminal signals
     QSet<uint> ended;
 
-    uint enqueue(const Request &request)
+    uint enqueue(Op op)
     {
-        uint serial = equalOperation(request);
+        uint serial = equalOperation(op);
         if (!serial) {
-            const Op op{request, serial = ++lastSerial};
+            op.serial = serial = ++lastSerial;
             if (!current.serial) {
                 current = op;
             } else {
                 queue.append(op);
-                if (isUrgent(request.kind) && !isUrgent(current.request.kind)) {
+                if (isUrgent(op.kind) && !isUrgent(current.kind)) {
                     if (!current.running) {
                         queue.prepend(current);
                         current = takeNext();
@@ -135,7 +130,7 @@ public:
     }
 
 private:
-    uint equalOperation(const Request &request) const
+    uint equalOperation(const Op &request) const
     {
         if (request.key.isEmpty())
             return 0;
@@ -144,21 +139,21 @@ private:
             live.prepend(current);
         const Op *lastChange = nullptr;
         for (const Op &op : qAsConst(live)) {
-            if (changesStore(request.kind) && changesStore(op.request.kind))
+            if (changesStore(request.kind) && changesStore(op.kind))
                 lastChange = &op;
             // A running snapshot request has read its input already.
-            if (!changesStore(request.kind) && op.request.key == request.key && !(takesSnapshot(request.kind) && op.running))
+            if (!changesStore(request.kind) && op.key == request.key && !(takesSnapshot(request.kind) && op.running))
                 return op.serial;
         }
         // A store change joins only the last one: the user's last action wins.
-        return lastChange && lastChange->request.key == request.key ? lastChange->serial : 0;
+        return lastChange && lastChange->key == request.key ? lastChange->serial : 0;
     }
 
     Op takeNext()
     {
         int best = -1;
         for (int i = 0; i < queue.size(); ++i) {
-            if (best < 0 || (isUrgent(queue.at(i).request.kind) && !isUrgent(queue.at(best).request.kind)))
+            if (best < 0 || (isUrgent(queue.at(i).kind) && !isUrgent(queue.at(best).kind)))
                 best = i;
         }
         return best < 0 ? Op() : queue.takeAt(best);
@@ -166,11 +161,11 @@ private:
 
     void start()
     {
-        if (!current.serial || current.running || (needsNetwork(current.request.kind) && !online))
+        if (!current.serial || current.running || (needsNetwork(current.kind) && !online))
             return;
         current.running = serverBusy = true;
         current.stopAsked = current.interrupted = cancelDue = false;
-        calls << QString::fromLatin1(callNames[current.request.kind]);
+        calls << QString::fromLatin1(callNames[current.kind]);
     }
 
     void runEnds(Activity activity, int code)
@@ -179,7 +174,7 @@ private:
         current.running = false;
         if (current.interrupted && activity == QMailServiceAction::Failed) {
             // Back to the head of the queue, to run again under its serial.
-            queue.prepend(Op{current.request, current.serial});
+            queue.prepend(Op{current.kind, current.key, current.issue, current.serial});
             current = takeNext();
         } else if (code == Status::ErrInternalStateReset && !current.stopAsked && current.resets < 3) {
             ++current.resets;
@@ -240,7 +235,7 @@ private slots:
     void randomSequencesFollowTheModel();
 
 private:
-    Request randomRequest(QRandomGenerator &random);
+    Op randomRequest(QRandomGenerator &random);
     QString serverStep(QRandomGenerator &random, Model &model);
     QString check(Model &model, int requestsBefore);
 
@@ -261,7 +256,7 @@ void TestManagerSoak::randomSequencesFollowTheModel_data()
         QTest::addRow("seed %u", seed) << seed;
 }
 
-Request TestManagerSoak::randomRequest(QRandomGenerator &random)
+Op TestManagerSoak::randomRequest(QRandomGenerator &random)
 {
     Manager *manager = fixture.manager.data();
     const auto pick = [&](int count) { return int(random.bounded(count)); };
@@ -280,7 +275,7 @@ Request TestManagerSoak::randomRequest(QRandomGenerator &random)
         idTexts << QString::number(id.toULongLong());
     const QString a = QString::number(account.toULongLong()), f = QString::number(folder.toULongLong());
     const QString i = idTexts.join(','), l = location.toString(true), m = QString::number(minimum), b = QString::number(flag);
-    Request r;
+    Op r;
     r.kind = Kind(pick(KindCount));
     QMailMessage content;
     if (r.kind == Update)
@@ -400,7 +395,7 @@ void TestManagerSoak::randomSequencesFollowTheModel()
                 events();
             }
         } else if (roll < 24) {
-            const Request request = randomRequest(random);
+            const Op request = randomRequest(random);
             const uint expected = model.enqueue(request);
             const uint serial = request.issue();
             what = QStringLiteral("%1 -> %2").arg(QLatin1String(callNames[request.kind])).arg(serial);

@@ -9,15 +9,10 @@ class TestQmfIds : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QmfStandIn::resetStore(); }
     void orderHashAndText();
     void queuedSignalsFindTheTypesByName();
 };
-
-void TestQmfIds::init()
-{
-    QmfStandIn::resetStore();
-}
 
 void TestQmfIds::orderHashAndText()
 {

@@ -200,9 +200,10 @@ public:
     const QList<uint> *operations(const QMailMessageId &id) const;
     const QList<uint> *operations(const QString &partKey) const;
 
-    // The part cache's hash of a location key ("message id-part number"): the message id in
-    // the three lowest bits and mixed with the part number's hash above them, so that the same
-    // part of neighbouring messages (previews as a list scrolls) gets neighbouring slots.
+    // The part cache's hash of a location key ("message id-part number"): the message id's
+    // three lowest bits, and above them its other bits mixed with the part number's hash, so
+    // that the same part of neighbouring messages (previews as a list scrolls) gets
+    // neighbouring slots.
     static uint partKeyHash(QStringView partKey);
     // The first serial entered under the part key that accepted(serial) approves; 0 when none.
     template <typename Accept>

@@ -3,8 +3,13 @@
 // action of our own with the same QMF call, alternating, and timed from the request to its
 // terminal signal. Run by hand or by bench/run (QMF_PREFIX=...); a benchmark, never a test.
 //
-// Prints the median of each, and on its last line the figures bench/run reads:
+// The set (20 part retrievals and 10 synchronisations each way) is run several times
+// (rounds, 20 unless --rounds N says otherwise): the machine is shared, and the median over all
+// runs of each way moves less with a neighbour's burst of work than that of one set. Prints the
+// median of each, the range of the rounds' own ratios, and on its last line the figures
+// bench/run reads:
 //   realqmf part_manager_ms=.. part_direct_ms=.. sync_manager_ms=.. sync_direct_ms=..
+//           part_round_low=.. part_round_high=.. sync_round_low=.. sync_round_high=..
 
 #include "realqmfstack.h"
 
@@ -21,6 +26,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPair>
+#include <QStringList>
 #include <QTimer>
 #include <QVector>
 
@@ -32,8 +39,10 @@ namespace {
 
 using Manager = ZavekServiceActionManager;
 
-const int partRounds = 20;
-const int syncRounds = 10;
+// Runs of each way in one round.
+const int partRuns = 20;
+const int syncRuns = 10;
+const int defaultRounds = 20;
 // Every run here takes well under a second; a run that does not end is a broken stack.
 const int runTimeoutMs = 60000;
 const char subjectPrefix[] = "Bench attachment ";
@@ -186,6 +195,31 @@ int fail(const char *what)
     return 1;
 }
 
+// The lowest and highest of the rounds' ratios of medians, manager against direct.
+QPair<double, double> roundRange(const QVector<QVector<double> > &manager, const QVector<QVector<double> > &direct)
+{
+    QVector<double> ratios;
+    for (int round = 0; round < manager.size(); ++round)
+        ratios << median(manager.at(round)) / median(direct.at(round));
+    std::sort(ratios.begin(), ratios.end());
+    return qMakePair(ratios.first(), ratios.last());
+}
+
+QVector<double> joined(const QVector<QVector<double> > &rounds)
+{
+    QVector<double> all;
+    for (const QVector<double> &round : rounds)
+        all << round;
+    return all;
+}
+
+int roundsAsked(const QStringList &arguments)
+{
+    const int at = arguments.indexOf(QStringLiteral("--rounds"));
+    const int rounds = at >= 0 && at + 1 < arguments.size() ? arguments.at(at + 1).toInt() : defaultRounds;
+    return qMax(1, rounds);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -193,6 +227,7 @@ int main(int argc, char *argv[])
     if (!RealQmfStack::runOnPrivateBus(argc, argv))
         return 1;
     QCoreApplication application(argc, argv);
+    const int rounds = roundsAsked(application.arguments());
     QMailStore::instance();
 
     RealQmfStack stack;
@@ -200,7 +235,7 @@ int main(int argc, char *argv[])
     if (!stack.start(&error))
         return fail(qPrintable(error));
     // A retrieval for each timed run and one warm-up run of each way.
-    const int messages = 2 * partRounds + 2;
+    const int messages = 2 * partRuns * rounds + 2;
     for (int i = 1; i <= messages; ++i) {
         if (!stack.deliver(messageWithAttachment(i)))
             return fail("cannot deliver the benchmark's messages");
@@ -225,7 +260,7 @@ int main(int argc, char *argv[])
     if (parts.size() < messages)
         return fail("the synchronisation left fewer attachments on the server than the benchmark needs");
 
-    QVector<double> partManager, partDirect, syncManager, syncDirect;
+    QVector<QVector<double> > partManager(rounds), partDirect(rounds), syncManager(rounds), syncDirect(rounds);
     const auto retrieveThroughManager = [&](const QMailMessagePartContainer::Location &location) {
         return runner.throughManager([&](Manager &manager) { return manager.retrieveMessagePart(location); });
     };
@@ -236,46 +271,54 @@ int main(int argc, char *argv[])
         return fail("a warm-up retrieval failed");
     // Which way goes first alternates too, so that a drift of the machine's load, or whatever
     // one run leaves to the next, weighs on both alike.
-    for (int round = 0; round < partRounds; ++round) {
-        const auto location = parts.takeLast();
-        const auto other = parts.takeLast();
-        if (round % 2 == 0) {
-            partManager << retrieveThroughManager(location);
-            partDirect << retrieveDirectly(other);
-        } else {
-            partDirect << retrieveDirectly(location);
-            partManager << retrieveThroughManager(other);
+    for (int round = 0; round < rounds; ++round) {
+        for (int run = 0; run < partRuns; ++run) {
+            const auto location = parts.takeLast();
+            const auto other = parts.takeLast();
+            if (run % 2 == 0) {
+                partManager[round] << retrieveThroughManager(location);
+                partDirect[round] << retrieveDirectly(other);
+            } else {
+                partDirect[round] << retrieveDirectly(location);
+                partManager[round] << retrieveThroughManager(other);
+            }
+        }
+        for (int run = 0; run < syncRuns; ++run) {
+            const auto throughManager = [&] {
+                syncManager[round] << runner.throughManager([&](Manager &manager) { return manager.sync(account); });
+            };
+            const auto directly = [&] {
+                syncDirect[round] << runner.direct([&](QMailRetrievalAction &action) { synchronize(action, account); });
+            };
+            if (run % 2 == 0) {
+                throughManager();
+                directly();
+            } else {
+                directly();
+                throughManager();
+            }
         }
     }
-    for (int round = 0; round < syncRounds; ++round) {
-        const auto throughManager = [&] {
-            syncManager << runner.throughManager([&](Manager &manager) { return manager.sync(account); });
-        };
-        const auto directly = [&] {
-            syncDirect << runner.direct([&](QMailRetrievalAction &action) { synchronize(action, account); });
-        };
-        if (round % 2 == 0) {
-            throughManager();
-            directly();
-        } else {
-            directly();
-            throughManager();
-        }
-    }
-    for (const QVector<double> *runs : {&partManager, &partDirect, &syncManager, &syncDirect}) {
-        if (std::any_of(runs->begin(), runs->end(), [](double ms) { return ms < 0; }))
+    const QVector<double> allRuns[] = {joined(partManager), joined(partDirect), joined(syncManager), joined(syncDirect)};
+    for (const QVector<double> &runs : allRuns) {
+        if (std::any_of(runs.begin(), runs.end(), [](double ms) { return ms < 0; }))
             return fail("a timed run failed or did not end");
     }
 
-    const double part[] = {median(partManager), median(partDirect)};
-    const double sync[] = {median(syncManager), median(syncDirect)};
-    std::printf("part retrieval (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f\n",
-                partRounds, part[0], spread(partManager).constData(), part[1], spread(partDirect).constData(),
-                part[0] / part[1]);
-    std::printf("synchronisation (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f\n",
-                syncRounds, sync[0], spread(syncManager).constData(), sync[1], spread(syncDirect).constData(),
-                sync[0] / sync[1]);
-    std::printf("realqmf part_manager_ms=%.3f part_direct_ms=%.3f sync_manager_ms=%.3f sync_direct_ms=%.3f\n",
-                part[0], part[1], sync[0], sync[1]);
+    const double part[] = {median(allRuns[0]), median(allRuns[1])};
+    const double sync[] = {median(allRuns[2]), median(allRuns[3])};
+    const QPair<double, double> partRange = roundRange(partManager, partDirect);
+    const QPair<double, double> syncRange = roundRange(syncManager, syncDirect);
+    std::printf("part retrieval (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f, "
+                "rounds %.3f..%.3f\n",
+                partRuns * rounds, part[0], spread(allRuns[0]).constData(), part[1], spread(allRuns[1]).constData(),
+                part[0] / part[1], partRange.first, partRange.second);
+    std::printf("synchronisation (median of %d): manager %.2f ms (middle half %s), direct %.2f ms (%s), overhead %.3f, "
+                "rounds %.3f..%.3f\n",
+                syncRuns * rounds, sync[0], spread(allRuns[2]).constData(), sync[1], spread(allRuns[3]).constData(),
+                sync[0] / sync[1], syncRange.first, syncRange.second);
+    std::printf("realqmf part_manager_ms=%.3f part_direct_ms=%.3f sync_manager_ms=%.3f sync_direct_ms=%.3f "
+                "part_round_low=%.3f part_round_high=%.3f sync_round_low=%.3f sync_round_high=%.3f\n",
+                part[0], part[1], sync[0], sync[1], partRange.first, partRange.second, syncRange.first, syncRange.second);
     return 0;
 }

@@ -90,6 +90,14 @@ def queue_figures(figures):
               + "; description "
               + ", ".join(f"{describe(per_op[('DescriptionOnly', n)], 'us', 1e6)} at {n}" for n in (2000, 20000)))
 
+    # A cross-check that pairs no rounds: each benchmark's fastest round, the one a neighbour
+    # disturbed least.
+    fastest = {key: min(values) for key, values in per_op.items() if values}
+    if len(fastest) == 4:
+        print(f"  from each benchmark's fastest round: scaling {fastest[('EnqueueThenStop', 20000)] / fastest[('EnqueueThenStop', 2000)]:.2f}, "
+              "op/description "
+              + ", ".join(f"{fastest[('EnqueueThenStop', n)] / fastest[('DescriptionOnly', n)]:.1f}x" for n in (2000, 20000)))
+
     # The queue: seconds per operation for 20,000 against 2,000 queued part retrievals.
     figures.report("queue scaling",
                    figures.per_round(lambda v: v("BM_EnqueueThenStop/20000", "per_op") / v("BM_EnqueueThenStop/2000", "per_op")),

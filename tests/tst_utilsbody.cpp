@@ -374,6 +374,12 @@ void TestUtilsBody::matchingRules()
     QCOMPARE(resources.value(QStringLiteral("same@host")).toByteArray(), QByteArray("last"));
     QCOMPARE(getMissingResources(mail, QStringLiteral("same@host")),
              (QStringList{QStringLiteral("5-4.1"), QStringLiteral("5-5")}));
+    // A finder asked again, for either result, does not search the same parts twice.
+    using Finder = MessageHelper::ResourceFinder;
+    Finder finder(QStringLiteral("same@host"), Finder::FindMode(Finder::FindMissing | Finder::FindAvailable));
+    mail.foreachPart(finder);
+    QCOMPARE(finder.resources().size(), 1);
+    QCOMPARE(finder.missing().size(), 2);
 }
 
 void TestUtilsBody::scannerAgreesWithPlainSearch()

@@ -12,7 +12,6 @@
 #include <QDBusConnectionInterface>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -102,21 +101,6 @@ bool RealQmfStack::start(QString *error, bool withMessageServer)
 QString RealQmfStack::maildir() const
 {
     return m_imapDir.path() + QStringLiteral("/home/user/Maildir");
-}
-
-bool RealQmfStack::deliver(const QByteArray &message)
-{
-    // Written aside and renamed into new/, as Maildir asks, owned like the rest of the mailbox.
-    const QString name = QStringLiteral("200000000%1.M1P1.zavek").arg(++m_delivered);
-    const QString written = maildir() + QStringLiteral("/tmp/") + name;
-    QFile file(written);
-    if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size())
-        return false;
-    file.close();
-    const QFileInfo mailbox(maildir());
-    if (::chown(QFile::encodeName(written).constData(), mailbox.ownerId(), mailbox.groupId()) != 0)
-        return false;
-    return QFile::rename(written, maildir() + QStringLiteral("/new/") + name);
 }
 
 bool RealQmfStack::writeImapConfiguration()

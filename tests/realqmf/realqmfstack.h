@@ -49,8 +49,6 @@ public:
     int imapPort() const { return m_port; }
     // The user's Maildir on the IMAP server.
     QString maildir() const;
-    // Delivers a message to the user's inbox, where the next synchronisation finds it.
-    bool deliver(const QByteArray &message);
 
 private:
     bool writeImapConfiguration();
@@ -58,7 +56,6 @@ private:
 
     QTemporaryDir m_imapDir;
     int m_port = 0;
-    int m_delivered = 0;
     ZavekTest::ChildProcess m_imapServer;
     ZavekTest::ChildProcess m_messageServer;
 };

@@ -374,8 +374,7 @@ void TestSettings::otherProcessChangesAreAnnouncedOnce()
     ZavekSettings *settings = create();
     QSignalSpy spy(settings, &ZavekSettings::settingsChanged);
     QProcess other;
-    runHelper(other, {QStringLiteral("set"), QStringLiteral("sortKey"), QStringLiteral("3"), QStringLiteral("previewLines"),
-                      QStringLiteral("1")});
+    runHelper(other, {"set", "sortKey", "3", "previewLines", "1"});
     QTRY_VERIFY(!changes(spy).isEmpty());
     QCoreApplication::processEvents();
     QCOMPARE(changes(spy), QList<ZavekSettings::Flags>{ZavekSettings::SortKey | ZavekSettings::PreviewLines});
@@ -384,7 +383,7 @@ void TestSettings::otherProcessChangesAreAnnouncedOnce()
     // The same values again: the file changes, the options do not.
     const int seen = spy.count();
     QProcess again;
-    runHelper(again, {QStringLiteral("set"), QStringLiteral("viewHtmlMailFormat"), QStringLiteral("true")});
+    runHelper(again, {"set", "viewHtmlMailFormat", "true"});
     QTRY_VERIFY(spy.count() > seen);
     QCOMPARE(changes(spy).size(), 1);
 }
@@ -402,7 +401,7 @@ void TestSettings::simultaneousChangesAreBothKept()
     ZavekSettings *settings = create();
     settings->flushWhenChanged(writeThrough);
     QProcess other;
-    runHelper(other, {QStringLiteral("set"), QStringLiteral("sortKey"), QStringLiteral("7")}, false);
+    runHelper(other, {"set", "sortKey", "7"}, false);
     // Not listening: this object never learns of the other change, and must not undo it.
     settings->setViewHtml(false, false);
     QVERIFY(other.waitForFinished(30000));
@@ -422,8 +421,8 @@ void TestSettings::otherProcessesPendingValueReachesTheDisk()
     // The other process constructs the object before its application object exists; then
     // it changes a value without write-through and exits without flushing.
     QProcess early, pending;
-    runHelper(early, {QStringLiteral("early")});
-    runHelper(pending, {QStringLiteral("pending"), QStringLiteral("sortKey"), QStringLiteral("9")});
+    runHelper(early, {"early"});
+    runHelper(pending, {"pending", "sortKey", "9"});
     QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("9"));
 }
 

@@ -192,7 +192,6 @@ void TestUtilsFiles::loadMessageFromEmlFile()
 {
     QMailMessage message;
     QVERIFY(ZavekUtils::loadMessageFromFile(QUrl::fromLocalFile(ZavekTest::dataPath(QStringLiteral("files/figures.eml"))), message));
-    QCOMPARE(message.messageType(), QMailMessage::Email);
     QCOMPARE(message.partCount(), 2u);
 
     // A loaded message has no id: its attachments share the directory of unsaved messages.
@@ -255,7 +254,6 @@ void TestUtilsFiles::unsavedMessagesKeepEachOthersCopies()
     const QMailMessage one = messageWithAttachments(0, { "one.txt" });
     const QMailMessage two = messageWithAttachments(0, { "two.txt" });
     const QString directory = ZavekUtils::getAttachmentTemporaryDirectory(one.partAt(0));
-    QCOMPARE(ZavekUtils::getAttachmentTemporaryDirectory(two.partAt(0)), directory);
 
     ZavekUtils::saveAttachmentToTemporaryFile(one.partAt(0));
     ZavekUtils::saveAttachmentToTemporaryFile(two.partAt(0));

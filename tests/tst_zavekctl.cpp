@@ -19,9 +19,9 @@ Run zavekctl(const QStringList &arguments)
     return ZavekTest::runCommand(QStringLiteral(ZAVEKCTL_PATH), arguments);
 }
 
-QString mailboxFile(const QString &name)
+QString mailboxFile(const char *name)
 {
-    return QStringLiteral(ZAVEKCTL_MAILBOX "/") + name;
+    return QStringLiteral(ZAVEKCTL_MAILBOX "/") + QLatin1String(name);
 }
 
 } // namespace
@@ -46,9 +46,7 @@ void TestZavekctl::sessionRunsEndToEnd()
 #ifdef ZAVEK_TESTS_AGAINST_INSTALLED_QMF
     QSKIP("against an installed QMF the session needs a real account: the end-to-end suite runs it");
 #endif
-    const Run run = zavekctl({ QStringLiteral("session"), QStringLiteral("--idle-interval"), QStringLiteral("300"),
-                               QStringLiteral("--step-delay"), QStringLiteral("0"), QStringLiteral("--link-delay"),
-                               QStringLiteral("20") });
+    const Run run = zavekctl({ "session", "--idle-interval", "300", "--step-delay", "0", "--link-delay", "20" });
     QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
     const QString &out = run.out;
 
@@ -78,7 +76,7 @@ void TestZavekctl::sessionRunsEndToEnd()
 
 void TestZavekctl::inspectReportsStructureAndResources()
 {
-    const Run html = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("02-html-inline.eml")) });
+    const Run html = zavekctl({ "inspect", mailboxFile("02-html-inline.eml") });
     QCOMPARE(html.exitCode, 0);
     QVERIFY(html.out.contains(QLatin1String("Shown body:  part 1 (text/html)")));
     QVERIFY(html.out.contains(QLatin1String("cid:boat@harbour.example.com")));
@@ -86,7 +84,7 @@ void TestZavekctl::inspectReportsStructureAndResources()
     QVERIFY(html.out.contains(QLatin1String("Missing:     -")));
     QVERIFY(html.out.contains(QLatin1String("Viewable:    yes")));
 
-    const Run urgent = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("06-high-priority.eml")) });
+    const Run urgent = zavekctl({ "inspect", mailboxFile("06-high-priority.eml") });
     QCOMPARE(urgent.exitCode, 0);
     QVERIFY(urgent.out.contains(QLatin1String("Priority:    high")));
     QVERIFY(urgent.out.contains(QLatin1String("Shown body:  the message itself (text/plain)")));
@@ -94,8 +92,7 @@ void TestZavekctl::inspectReportsStructureAndResources()
 
 void TestZavekctl::inspectSavesAttachmentsInsideTheirDirectories()
 {
-    const Run run = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("04-attachments.eml")),
-                               QStringLiteral("--save-attachments") });
+    const Run run = zavekctl({ "inspect", mailboxFile("04-attachments.eml"), "--save-attachments" });
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QLatin1String("Attachments: 2")));
     const QRegularExpression saved(QStringLiteral("-> (\\S+)"));
@@ -113,35 +110,31 @@ void TestZavekctl::inspectSavesAttachmentsInsideTheirDirectories()
 
 void TestZavekctl::settingsRoundTripThroughTheFile()
 {
-    Run run = zavekctl({ QStringLiteral("settings"), QStringLiteral("get"), QStringLiteral("previewLines") });
+    Run run = zavekctl({ "settings", "get", "previewLines" });
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QStringLiteral("2\n"));
 
-    run = zavekctl({ QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("viewHtmlMailFormat"),
-                     QStringLiteral("false") });
+    run = zavekctl({ "settings", "set", "viewHtmlMailFormat", "false" });
     QCOMPARE(run.exitCode, 0);
-    run = zavekctl({ QStringLiteral("settings"), QStringLiteral("list") });
+    run = zavekctl({ "settings", "list" });
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QLatin1String("viewHtmlMailFormat = false\n")));
     QVERIFY(run.out.contains(QLatin1String("sortKey = 0\n")));
     QCOMPARE(run.out.count(QLatin1Char('\n')), 9);
 
     // The option now decides which body inspect reports.
-    run = zavekctl({ QStringLiteral("inspect"), mailboxFile(QStringLiteral("03-alternative.eml")) });
+    run = zavekctl({ "inspect", mailboxFile("03-alternative.eml") });
     QVERIFY(run.out.contains(QLatin1String("Shown body:  part 1 (text/plain) (plain text preferred)")));
 }
 
 void TestZavekctl::settingsWatchSeesAnotherProcess()
 {
     QProcess watcher;
-    watcher.start(QStringLiteral(ZAVEKCTL_PATH), { QStringLiteral("settings"), QStringLiteral("watch"),
-                                                  QStringLiteral("--count"), QStringLiteral("1"),
-                                                  QStringLiteral("--timeout"), QStringLiteral("20000") });
+    watcher.start(QStringLiteral(ZAVEKCTL_PATH), { "settings", "watch", "--count", "1", "--timeout", "20000" });
     QVERIFY(watcher.waitForReadyRead(20000));
     QVERIFY(watcher.readLine().startsWith("watching "));
 
-    const Run set = zavekctl({ QStringLiteral("settings"), QStringLiteral("set"), QStringLiteral("sortKey"),
-                               QStringLiteral("3") });
+    const Run set = zavekctl({ "settings", "set", "sortKey", "3" });
     QCOMPARE(set.exitCode, 0);
     QVERIFY(watcher.waitForFinished(20000));
     QCOMPARE(watcher.exitCode(), 0);

@@ -33,7 +33,6 @@ private slots:
     void followUpCancelledBehindItsPreemptedRun();
     void waitingOperationStepsBackForUrgentWork();
     void cancellingQueuedWaitingOrUnknownReportsFailure();
-    void stopCancelsQueueInOrderThenTheRunningOne();
     void operationWaitingWhileHundredsPassRunsOnceUnderItsSerial();
     void internalStateResetRestartsAtMostThreeTimes();
     void cancelledRunIsNotRestartedAfterAReset();
@@ -266,22 +265,6 @@ void TestManagerScheduler::cancellingQueuedWaitingOrUnknownReportsFailure()
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(
         "^void ZavekServiceActionManager::onActionActivityChanged\\(QMailServiceAction::Activity\\) Action finished .* \"Cancelled by user\" error: 1030 store error: 0$"));
     QTRY_COMPARE(fixture.log->lines, (QStringList{line("S%1 1030", next), line("A%1 Failed 1030", next)}));
-}
-
-void TestManagerScheduler::stopCancelsQueueInOrderThenTheRunningOne()
-{
-    Manager *manager = fixture.manager.data();
-    const uint running = manager->retrieveMessagePart(fixture.part(1, 1));
-    const uint a = manager->sync(account);
-    const uint b = manager->retrieveMessages({QMailMessageId(2)}, QMailRetrievalAction::Flags);
-    const uint c = manager->exportUpdates(account);
-    fixture.log->take();
-    manager->stop();
-    QCOMPARE(fixture.log->take(), (QStringList{line("S%1 1030", a), line("A%1 Failed 1030", a), line("S%1 1030", b),
-                                                line("A%1 Failed 1030", b), line("S%1 1030", c), line("A%1 Failed 1030", c)}));
-    QCOMPARE(fixture.server()->cancellationRequests().size(), 1);
-    QTRY_VERIFY(fixture.log->lines.contains(line("A%1 Failed 1030", running)));
-    QCOMPARE(fixture.server()->requestCount(), 1);
 }
 
 void TestManagerScheduler::operationWaitingWhileHundredsPassRunsOnceUnderItsSerial()

@@ -31,19 +31,24 @@ const QMailServiceAction::Status &noStatus()
     return status;
 }
 
+// Whether two operations equal by their part keys (_equalByPartKey) are equal: as equal as
+// their descriptions would be, without building them.
+bool isEqualByPartKey(const ZavekServiceActionManager::Action &one, const ZavekServiceActionManager::Action &other)
+{
+    return one._equalByPartKey && other._equalByPartKey && one._partKey == other._partKey;
+}
+
 // The queued part retrieval equal to @p action, found under its part key in the part cache,
 // whose slot the request's own entry touches next, rather than in a description index of its
 // own. At most one is queued: every later equal request merges into it.
 ActionPointer queuedEqualByPartKey(const ActionQueue &queue, const OperationCaches &caches,
                                    const ZavekServiceActionManager::Action &action)
 {
-    const QString &description = descriptionOf(action);
-    const QStringView key = QStringView(description).mid(action._partKeyOffset);
     ActionPointer equal;
-    caches.findPartSerial(key, action._partKeyHash, [&](uint serial) {
+    caches.findPartSerial(action._partKey, action._partKeyHash, [&](uint serial) {
         // Range retrievals of the part are entered under the same key.
         ActionPointer queued = queue.find(serial);
-        if (queued.isNull() || descriptionOf(*queued) != description)
+        if (queued.isNull() || !isEqualByPartKey(*queued, action))
             return false;
         equal = std::move(queued);
         return true;
@@ -191,6 +196,12 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
     if (action.isNull())
         return ActionPointer();
 
+    if (action->_equalByPartKey) {
+        // Equal descriptions of part retrievals are equal keys; their descriptions are not built.
+        if (!current.isNull() && isEqualByPartKey(*current, *action))
+            return current;
+        return queuedEqualByPartKey(*queue, *caches, *action);
+    }
     const QString &description = descriptionOf(*action);
     switch (action->_mergePolicy) {
     case Action::MergeNever:
@@ -198,8 +209,6 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
     case Action::MergeAlways:
         if (!current.isNull() && descriptionOf(*current) == description)
             return current;
-        if (action->_equalByPartKey)
-            return queuedEqualByPartKey(*queue, *caches, *action);
         return queue->findEqual(descriptionKey(*action), [](const Action &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.

@@ -236,9 +236,10 @@ public:
         /// Hash of description(), once worked out.
         uint _descriptionHash = 0;
         /**
-         * The description is a fixed text and the part location key, nothing more: an
-         * equal request has an equal key, so it is found through the part cache, and the
-         * queue keeps no index of the description.
+         * The description is a fixed text and the part location key (#_partKey), nothing
+         * more: an equal request has an equal key, so it is found through the part cache by
+         * its key, the queue keeps no index of the description, and the description is built
+         * only when asked for.
          */
         bool _equalByPartKey = false;
         /// Position in queue order.
@@ -254,7 +255,9 @@ public:
         quint64 _cacheId = 0;
         /// The message ids under which the serial was entered, when there are several.
         QMailMessageIdList _cacheIds;
-        /// Where description() holds the part location key, for the operations that have one.
+        /// The part location key of an operation equal by it (#_equalByPartKey); empty otherwise.
+        QString _partKey;
+        /// Where description() holds the part location key, for the other operations that have one.
         quint16 _partKeyOffset = 0;
         /// Length of the part location key under which the serial was entered; 0 while it
         /// is not entered under one.

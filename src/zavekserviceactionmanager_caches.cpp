@@ -29,9 +29,13 @@ void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMa
 
 void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const QString &key)
 {
-    const QString &description = descriptionOf(action);
-    const bool fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
-    const QStringView carried = fits ? QStringView(description).mid(action._partKeyOffset, key.size()) : QStringView();
+    bool fits = action._equalByPartKey;
+    QStringView carried = action._partKey;
+    if (!action._equalByPartKey) {
+        const QString &description = descriptionOf(action);
+        fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
+        carried = fits ? QStringView(description).mid(action._partKeyOffset, key.size()) : QStringView();
+    }
     if (!fits || carried != QStringView(key)) {
         Q_ASSERT_X(false, "enterPart", "the description carries the part location");
         qWarning("OperationCaches::enterPart: the description does not carry the part location: not entered");

@@ -171,14 +171,16 @@ struct MessageIdKey {
     static uint hashOf(const ZavekServiceActionManager::Action &action) { return qHash(action._cacheId); }
 };
 
-// A part location's extended text, as the manager keys parts by; an operation carries it
-// inside its description.
+// A part location's extended text, as the manager keys parts by; a part retrieval keeps it,
+// other operations carry it inside their description.
 struct PartLocationKey {
     typedef QString Key;
     typedef QStringView View;
     static QString toKey(QStringView text) { return text.toString(); }
     static QStringView keyOf(const ZavekServiceActionManager::Action &action)
     {
+        if (action._equalByPartKey)
+            return action._partKey;
         return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
     }
     static uint hashOf(const ZavekServiceActionManager::Action &action) { return action._partKeyHash; }
@@ -191,8 +193,8 @@ public:
     // Each entry of the operation is recorded on it, so that remove() finds them all.
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageId &id);
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageIdList &ids);
-    // @p key is the location's extended text; the operation's description must contain it at
-    // its _partKeyOffset.
+    // @p key is the location's extended text; the operation must keep it as its _partKey, or
+    // its description must contain it at its _partKeyOffset.
     void enterPart(ZavekServiceActionManager::Action &action, const QString &key);
     void remove(ZavekServiceActionManager::Action &action);
 

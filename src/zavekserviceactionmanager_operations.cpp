@@ -327,14 +327,20 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                             const QString &key)
             : Action(action, High, true), partLocation(partLocation)
         {
-            // Same text as the format below would give, built in one allocation.
-            _description = PartPrefix % key;
-            _partKeyOffset = quint16(PartPrefix.size());
             // Only a valid location is entered in the part cache, where equal requests are
-            // looked for.
+            // looked for by the key alone: the key's text is kept and the longer description
+            // is built only if someone asks for it. The copy is of the key's exact size (the
+            // caller's was built by appending, with room to spare, and the queue may hold
+            // thousands).
             _equalByPartKey = partLocation.isValid(true);
-            if (_equalByPartKey)
+            if (_equalByPartKey) {
+                _partKey = QString(key.constData(), key.size());
                 _partKeyHash = ZavekServiceActionManagerPrivate::OperationCaches::partKeyHash(key);
+            } else {
+                // Same text as the format below would give, built in one allocation.
+                _description = PartPrefix % key;
+                _partKeyOffset = quint16(PartPrefix.size());
+            }
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
         QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }

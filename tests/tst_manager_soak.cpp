@@ -58,8 +58,6 @@ public:
     Op current;        // serial 0: none
     uint lastSerial = 0;
     bool online = true;
-    bool serverBusy = false;
-    bool cancelDue = false;
     QStringList calls, ends;   // this step's server calls and terminal signals
     QSet<uint> ended;
 
@@ -77,7 +75,7 @@ public:
                         queue.prepend(current);
                         current = takeNext();
                     } else if (!current.stopAsked) {
-                        current.stopAsked = current.interrupted = cancelDue = true;
+                        current.stopAsked = current.interrupted = true;
                     }
                 }
             }
@@ -93,7 +91,7 @@ public:
         queue.erase(queued, queue.end());
         if (current.serial == serial && current.running) {
             current.interrupted = false;
-            current.stopAsked = cancelDue = true;
+            current.stopAsked = true;
             return;
         }
         if (current.serial == serial) {
@@ -116,7 +114,7 @@ public:
     void fail(int code) { runEnds(QMailServiceAction::Failed, code); }
     void answerCancellation()
     {
-        if (serverBusy && cancelDue)
+        if (current.running && current.stopAsked)
             fail(Status::ErrCancel);
     }
 
@@ -163,14 +161,13 @@ private:
     {
         if (!current.serial || current.running || (needsNetwork(current.kind) && !online))
             return;
-        current.running = serverBusy = true;
-        current.stopAsked = current.interrupted = cancelDue = false;
+        current.running = true;
+        current.stopAsked = current.interrupted = false;
         calls << QString::fromLatin1(callNames[current.kind]);
     }
 
     void runEnds(Activity activity, int code)
     {
-        serverBusy = false;
         current.running = false;
         if (current.interrupted && activity == QMailServiceAction::Failed) {
             // Back to the head of the queue, to run again under its serial.
@@ -321,7 +318,7 @@ void TestManagerSoak::serverStep(QRandomGenerator &random, Model &model)
     const Status::ErrorCode code = codes[answer - 10];
     const uint serial = model.current.serial;
     const int times = answer == 17 ? 4 : 1;
-    for (int i = 0; i < times && model.serverBusy && model.current.serial == serial; ++i) {
+    for (int i = 0; i < times && model.current.running && model.current.serial == serial; ++i) {
         model.fail(code);
         fixture.server()->fail(fixture.running(), code);
     }
@@ -336,7 +333,7 @@ QString TestManagerSoak::check(Model &model, int requestsBefore)
     const QStringList calls = fixture.calls().mid(requestsBefore);
     if (calls != model.calls)
         return QStringLiteral("server calls %1, model expects %2").arg(calls.join(' '), model.calls.join(' '));
-    if (fixture.server()->runningRequests().size() != int(model.serverBusy))
+    if (fixture.server()->runningRequests().size() != int(model.current.running))
         return QStringLiteral("%1 server requests run").arg(fixture.server()->runningRequests().size());
     model.ends.clear();
     model.calls.clear();
@@ -385,7 +382,7 @@ void TestManagerSoak::randomSequencesFollowTheModel()
         if (step >= steps) {   // the drain: network up, every request answered
             fixture.network->setOnline(true);
             model.setOnline(true);
-            if (model.serverBusy) {
+            if (model.current.running) {
                 model.succeed();
                 fixture.server()->succeed(fixture.running());
             } else {
@@ -408,7 +405,7 @@ void TestManagerSoak::randomSequencesFollowTheModel()
         } else if (roll < 31 && pick(2)) {
             model.stop();
             manager->stop();
-        } else if (roll < 72 && model.serverBusy) {
+        } else if (roll < 72 && model.current.running) {
             serverStep(random, model);
         } else if (roll < 82) {
             events();
@@ -432,7 +429,7 @@ void TestManagerSoak::randomSequencesFollowTheModel()
             QFAIL(qPrintable(QStringLiteral("seed %1 step %2: %3").arg(seed).arg(step).arg(problem)));
     }
     QVERIFY2(forbiddenWarnings.isEmpty(), qPrintable(forbiddenWarnings.join('\n')));
-    QVERIFY(!model.current.serial && !model.serverBusy);
+    QVERIFY(!model.current.serial);
     QCOMPARE(uint(model.ended.size()), model.lastSerial);   // every serial ended, once
 }
 

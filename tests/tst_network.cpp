@@ -123,6 +123,9 @@ void TestNetwork::withoutScriptedNetworkTheQtBackendAnswers()
     { ZavekScriptedNetwork network; }
     QScopedPointer<ZavekNetworkConfigurationManager> manager(ZavekNetworkConfigurationManager::create());
     QVERIFY(qobject_cast<ZavekQtNetworkConfigurationManager *>(manager.data()));
+    // Where Qt sees any network, each configuration keeps Qt's identifier.
+    for (const ZavekNetworkConfiguration &configuration : manager->allConfigurations())
+        QVERIFY(!configuration.isValid() || !configuration.identifier().isEmpty());
     QScopedPointer<ZavekNetworkSession> session(manager->createSession(manager->defaultConfiguration()));
     session->setSessionProperty(QStringLiteral("ConnectInBackground"), QVariant(false));
     QVERIFY(!session->isOpen() || manager->isOnline());

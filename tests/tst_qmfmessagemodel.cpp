@@ -201,6 +201,7 @@ private slots:
         QMailMessagePart multipart;
         multipart.setMultipartType(QMailMessage::MultipartAlternative);
         QVERIFY(multipart.contentAvailable());
+        QVERIFY(!QMailMessageMetaData().partialContentAvailable());
     }
 
     void multipartTypeAndBody()

@@ -63,6 +63,13 @@ void TestQmfStore::addWritesIdsAndRefusesStoredObjects()
                                        "Cannot add a message that is null or already has an id");
     QVERIFY(!store->addMessage(&message));
     QCOMPARE(store->countMessages(), 1);
+
+    QMailFolder folder(QStringLiteral("Inbox"));
+    QVERIFY(store->addFolder(&folder));
+    QTest::ignoreMessage(QtWarningMsg, "bool QMailStore::addFolder(QMailFolder*) "
+                                       "Cannot add a folder that is null or already has an id");
+    QVERIFY(!store->addFolder(&folder));
+    QCOMPARE(store->countFolders(), 2); // the local storage folder and the one added
     QCOMPARE(added.count(), 2);
 }
 

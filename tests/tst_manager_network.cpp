@@ -27,6 +27,7 @@ private slots:
     }
     void cleanup() { fixture.finish(); }
 
+    void givenConfigurationManagerIsOwnedOnlyWithoutAParent();
     void withoutConnectivityManagerTheDeviceIsAlwaysOnline();
     void lastValidConfigurationIsChosen();
     void noUsableConfigurationOrCapabilityMeansNoSession_data();
@@ -41,6 +42,17 @@ private:
     ManagerFixture fixture;
     QMailAccountId account;
 };
+
+void TestManagerNetwork::givenConfigurationManagerIsOwnedOnlyWithoutAParent()
+{
+    QObject owner;
+    QPointer<ZavekNetworkConfigurationManager> orphan = fixture.network->createManager();
+    QPointer<ZavekNetworkConfigurationManager> owned = fixture.network->createManager(&owner);
+    delete new Manager(orphan);
+    delete new Manager(owned);
+    QVERIFY(!orphan);
+    QVERIFY(owned);
+}
 
 void TestManagerNetwork::withoutConnectivityManagerTheDeviceIsAlwaysOnline()
 {

@@ -201,6 +201,8 @@ void TestManagerNetwork::idleTimerFollowsReportsAndRequests()
     QCOMPARE(fixture.manager->networkSessionIdleRemaining(), -1);   // a busy report stops it
 
     QCOMPARE(fixture.manager->networkSessionIdleInterval(), 7000);
+    fixture.manager->setNetworkSessionIdleInterval(-5);   // a negative interval means at once
+    QCOMPARE(fixture.manager->networkSessionIdleInterval(), 0);
     fixture.manager->setNetworkSessionIdleInterval(60000);
     fixture.server()->setRunningActions({});
     QVERIFY(fixture.manager->networkSessionIdleRemaining() > 50000);

@@ -160,6 +160,7 @@ void TestUtilsMessage::recipientsLine_data()
     QTest::newRow("comma inside a name") << "\"A, B\" <ab@example.org>" << "C <c@example.org>" << ""
                                          << "A  B,C" << true;
     QTest::newRow("no recipients") << "" << "" << "" << "" << false;
+    QTest::newRow("one, in bcc") << "" << "" << "B1 <b1@example.org>" << "B1" << false;
     QTest::newRow("to, cc, bcc order") << "T1 <t1@example.org>, T2 <t2@example.org>"
                                        << "C1 <c1@example.org>" << "B1 <b1@example.org>"
                                        << "T1,T2,C1,B1" << true;

@@ -302,6 +302,10 @@ void TestUtilsBody::contentIdLookups()
     for (const QString &id : {QStringLiteral("<logo@zavek.test>"), QStringLiteral("Logo@zavek.test"),
                               QStringLiteral("logo"), QString()})
         QVERIFY2(!findContentIDLocation(message, id).isValid(false), qPrintable(id));
+    // Two parts under one id: the first one walked is the one meant.
+    const auto twins = multipart<QMailMessage>(Container::MultipartRelated, {part("image/png", "a", -1, "twin"),
+                                                                             part("image/png", "b", -1, "twin")});
+    QCOMPARE(findContentIDLocation(twins, QStringLiteral("twin")).toString(false), QStringLiteral("1"));
 
     // Depth first: the nested forwarded part comes before the later top-level one, and a
     // capitalised prefix is not the forwarded prefix.

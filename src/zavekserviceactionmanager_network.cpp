@@ -176,6 +176,9 @@ void ZavekServiceActionManager::onMessageServerUnregistered()
     QMailServiceAction::Status status;
     status.errorCode = QMailServiceAction::Status::ErrInternalServer;
     status.text = QStringLiteral("The message server stopped before the operation ended");
+    // The run is over: a request that a receiver of this report makes must not interrupt it,
+    // or it would be queued again as started and never run, holding up the queue behind it.
+    lost->_cancelRequested = true;
     emit statusChanged(lost->_serial, status);
     finishCurrent(QMailServiceAction::Failed, status);
 }

@@ -62,6 +62,7 @@ private slots:
     void operationThatHasNotStartedOutlivesTheLoss();
     void lostRequestLeavesNoStuckAction_data();
     void lostRequestLeavesNoStuckAction();
+    void requestFromTheLostRunsReportLeavesTheQueueGoing();
 
 private:
     void loseServer()
@@ -171,6 +172,20 @@ void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
     QCOMPARE(fixture.server()->cancellationRequests().size(), 1);   // the manager's own, on leaving it
     fixture.server()->succeed(fixture.running());
     QCOMPARE(ends(fixture.log->take()).last(), line("A%1 Successful %2", again));
+}
+
+void TestManagerServerLoss::requestFromTheLostRunsReportLeavesTheQueueGoing()
+{
+    // Urgent work asked for while the lost sync's end is reported must not interrupt it.
+    connect(fixture.manager.data(), &Manager::statusChanged, this, [this] { fixture.manager->retrieveMessagePart(fixture.part(1, 1)); });
+    fixture.manager->sync(account);
+    fixture.manager->exportUpdates(account);
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    loseServer();
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.filter(QStringLiteral("Failed")).isEmpty(), busTimeoutMs);
+    serverReturns();
+    fixture.succeedAll();
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart", "exportUpdates"}));
 }
 
 QTEST_GUILESS_MAIN(TestManagerServerLoss)

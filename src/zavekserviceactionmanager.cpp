@@ -31,24 +31,26 @@ const QMailServiceAction::Status &noStatus()
     return status;
 }
 
-// Whether two operations equal by their part keys (_equalByPartKey) are equal: as equal as
-// their descriptions would be, without building them.
-bool isEqualByPartKey(const ZavekServiceActionManager::Action &one, const ZavekServiceActionManager::Action &other)
+// Whether @p candidate equals @p request, an operation equal by its part key @p requestKey
+// (_equalByPartKey): as equal as their descriptions would be, without building them.
+bool isEqualByPartKey(const ZavekServiceActionManager::Action &candidate,
+                      const ZavekServiceActionManager::Action &request, const QString &requestKey)
 {
-    return one._equalByPartKey && other._equalByPartKey && one._partKey == other._partKey;
+    return candidate._equalByPartKey && request._equalByPartKey && candidate._partKeyHash == request._partKeyHash
+        && PartLocationKey::carries(candidate, requestKey);
 }
 
 // The queued part retrieval equal to @p action, found under its part key in the part cache,
 // whose slot the request's own entry touches next, rather than in a description index of its
 // own. At most one is queued: every later equal request merges into it.
 ActionPointer queuedEqualByPartKey(const ActionQueue &queue, const OperationCaches &caches,
-                                   const ZavekServiceActionManager::Action &action)
+                                   const ZavekServiceActionManager::Action &action, const QString &key)
 {
     ActionPointer equal;
-    caches.findPartSerial(action._partKey, action._partKeyHash, [&](uint serial) {
+    caches.findPartSerial(key, action._partKeyHash, [&](uint serial) {
         // Range retrievals of the part are entered under the same key.
         ActionPointer queued = queue.find(serial);
-        if (queued.isNull() || !isEqualByPartKey(*queued, action))
+        if (queued.isNull() || !isEqualByPartKey(*queued, action, key))
             return false;
         equal = std::move(queued);
         return true;
@@ -190,7 +192,8 @@ const QList<uint> &ZavekServiceActionManager::operations(const QMailMessagePartC
     return found ? *found : NULL_OPLIST;
 }
 
-ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(const ActionPointer &action) const
+ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(const ActionPointer &action,
+                                                                            const QString &partLocationKey) const
 {
     Q_ASSERT_X(!action.isNull(), "findAction", "!action.isNull()");
     if (action.isNull())
@@ -198,9 +201,9 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
 
     if (action->_equalByPartKey) {
         // Equal descriptions of part retrievals are equal keys; their descriptions are not built.
-        if (!current.isNull() && isEqualByPartKey(*current, *action))
+        if (!current.isNull() && isEqualByPartKey(*current, *action, partLocationKey))
             return current;
-        return queuedEqualByPartKey(*queue, *caches, *action);
+        return queuedEqualByPartKey(*queue, *caches, *action, partLocationKey);
     }
     const QString &description = descriptionOf(*action);
     switch (action->_mergePolicy) {
@@ -260,7 +263,10 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
     Q_ASSERT_X(!action.isNull(), "enqueue", "!action.isNull()");
     if (action.isNull())
         return 0;
-    const ActionPointer existing = findAction(action);
+    const QString partKey = !partLocation.isValid(true) ? QString()
+        : partLocationKey.isEmpty()                     ? partLocation.toString(true)
+                                                        : partLocationKey;
+    const ActionPointer existing = findAction(action, partKey);
 
     if (networkSessionIdleTimer->isActive())
         networkSessionIdleTimer->stop();
@@ -295,8 +301,8 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
 
     const Serial serial = action->_serial;
     caches->enter(*action, ids);
-    if (partLocation.isValid(true))
-        caches->enterPart(*action, partLocationKey.isEmpty() ? partLocation.toString(true) : partLocationKey);
+    if (!partKey.isEmpty())
+        caches->enterPart(*action, partKey);
 
     if (existing.isNull() && current == action) {
         // Queued first and then chosen in place of a waiting one: it is told it waits too.

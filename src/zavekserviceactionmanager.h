@@ -236,10 +236,10 @@ public:
         /// Hash of description(), once worked out.
         uint _descriptionHash = 0;
         /**
-         * The description is a fixed text and the part location key (#_partKey), nothing
-         * more: an equal request has an equal key, so it is found through the part cache by
-         * its key, the queue keeps no index of the description, and the description is built
-         * only when asked for.
+         * The description is a fixed text and the part location key, nothing more: an equal
+         * request has an equal key, so it is found through the part cache by its key, the
+         * queue keeps no index of the description, and the description is built only when
+         * asked for. The key is not kept: it is the text of messagePartLocation().
          */
         bool _equalByPartKey = false;
         /// Position in queue order.
@@ -253,10 +253,6 @@ public:
         /// The message id under which the serial was entered, when it names one message; its
         /// number, since an id object may own memory of its own.
         quint64 _cacheId = 0;
-        /// The message ids under which the serial was entered, when there are several.
-        QMailMessageIdList _cacheIds;
-        /// The part location key of an operation equal by it (#_equalByPartKey); empty otherwise.
-        QString _partKey;
         /// Where description() holds the part location key, for the other operations that have one.
         quint16 _partKeyOffset = 0;
         /// Length of the part location key under which the serial was entered; 0 while it
@@ -606,7 +602,8 @@ private:
     ActionPointer getNext();
     bool executeCurrent();
     void dequeue(ActionPointer action);
-    ActionPointer findAction(const ActionPointer &action) const;
+    // partLocationKey: the request's part location key, when it is equal by it.
+    ActionPointer findAction(const ActionPointer &action, const QString &partLocationKey) const;
     void removeFromCaches(Action *action);
     void finishCurrent(QMailServiceAction::Activity activity, const QMailServiceAction::Status &status);
     void requeuePreempted(const ActionPointer &preempted);

@@ -21,43 +21,45 @@ void OperationCaches::enter(ZavekServiceActionManager::Action &action, const QMa
         enter(action, ids.first());
         return;
     }
+    if (ids.isEmpty())
+        return;
     // An operation carries one key only; its entries under several ids are lists.
-    action._cacheIds = ids;
+    m_idLists.insert(action._serial, ids);
     for (const QMailMessageId &id : ids)
         m_byMessage.add(id.toULongLong(), qHash(id.toULongLong()), nullptr, action._serial);
 }
 
 void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const QString &key)
 {
-    bool fits = action._equalByPartKey;
-    QStringView carried = action._partKey;
-    if (!action._equalByPartKey) {
+    if (action._equalByPartKey) {
+        // It hashed the same key when it was made, to look for an equal one.
+        Q_ASSERT(action._partKeyHash == partKeyHash(key));
+    } else {
         const QString &description = descriptionOf(action);
-        fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
-        carried = fits ? QStringView(description).mid(action._partKeyOffset, key.size()) : QStringView();
-    }
-    if (!fits || carried != QStringView(key)) {
-        Q_ASSERT_X(false, "enterPart", "the description carries the part location");
-        qWarning("OperationCaches::enterPart: the description does not carry the part location: not entered");
-        return;
+        const bool fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
+        if (!fits || QStringView(description).mid(action._partKeyOffset, key.size()) != QStringView(key)) {
+            Q_ASSERT_X(false, "enterPart", "the description carries the part location");
+            qWarning("OperationCaches::enterPart: the description does not carry the part location: not entered");
+            return;
+        }
+        action._partKeyHash = partKeyHash(key);
     }
     action._partKeyLength = quint16(key.size());
-    // A part retrieval hashed its key when it was made, to look for an equal one.
-    if (!action._equalByPartKey)
-        action._partKeyHash = partKeyHash(carried);
-    m_byPart.add(carried, action._partKeyHash, &action, action._serial);
+    m_byPart.add(key, action._partKeyHash, &action, action._serial);
 }
 
 void OperationCaches::remove(ZavekServiceActionManager::Action &action)
 {
     if (action._cachedUnderId)
         m_byMessage.removeCarried(action);
-    for (const QMailMessageId &id : qAsConst(action._cacheIds))
-        m_byMessage.remove(id.toULongLong(), qHash(id.toULongLong()), action._serial);
+    if (!m_idLists.isEmpty()) {
+        const QMailMessageIdList ids = m_idLists.take(action._serial);
+        for (const QMailMessageId &id : ids)
+            m_byMessage.remove(id.toULongLong(), qHash(id.toULongLong()), action._serial);
+    }
     if (action._partKeyLength > 0)
         m_byPart.removeCarried(action);
     action._cachedUnderId = false;
-    action._cacheIds.clear();
     action._partKeyLength = 0;
 }
 

@@ -4,6 +4,7 @@
 #include "zavekflatindex_p.h"
 #include "zavekserviceactionmanager.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -18,7 +19,8 @@ namespace ZavekServiceActionManagerPrivate {
 // with the list. KeyTraits says how to read an operation's key:
 //   Key      the owned key type of an entry with a list
 //   View     what lookups pass (the key itself, or a view of the text)
-//   keyOf(action): the key an operation carries
+//   keyOf(action): an owned copy of the key an operation carries
+//   carries(action, view): whether that key equals the view
 //   toKey(view): an owned copy of a key
 template <typename KeyTraits>
 class SerialCache
@@ -58,8 +60,10 @@ public:
         // An operation that stands for its entry is found by address: its key (for a part, text
         // in a block of its own) is read only when a merged request made the entry a list.
         Entry *entry = m_entries.find(Entry(const_cast<ZavekServiceActionManager::Action *>(&action)), hash);
-        if (!entry)
-            entry = m_entries.find(Lookup{KeyTraits::keyOf(action), hash}, hash);
+        if (!entry) {
+            const Key key = KeyTraits::keyOf(action);
+            entry = m_entries.find(Lookup{View(key), hash}, hash);
+        }
         removeFrom(entry, action._serial);
     }
 
@@ -129,7 +133,7 @@ private:
             if (const List *list = entry.list())
                 return list->hash == lookup.hash && View(list->key) == lookup.key;
             // The table compared the hashes already.
-            return KeyTraits::keyOf(*entry.carrier()) == lookup.key;
+            return KeyTraits::carries(*entry.carrier(), lookup.key);
         }
     };
 
@@ -168,22 +172,35 @@ struct MessageIdKey {
     typedef quint64 View;
     static quint64 toKey(quint64 id) { return id; }
     static quint64 keyOf(const ZavekServiceActionManager::Action &action) { return action._cacheId; }
+    static bool carries(const ZavekServiceActionManager::Action &action, quint64 id) { return action._cacheId == id; }
     static uint hashOf(const ZavekServiceActionManager::Action &action) { return qHash(action._cacheId); }
 };
 
-// A part location's extended text, as the manager keys parts by; a part retrieval keeps it,
-// other operations carry it inside their description.
+// A part location's extended text, as the manager keys parts by. Other operations carry it
+// inside their description; a part retrieval equal by its key keeps only the key's hash (a
+// heap block less per queued part), and its text is worked out again from its location when
+// a lookup's hash matches.
 struct PartLocationKey {
     typedef QString Key;
     typedef QStringView View;
     static QString toKey(QStringView text) { return text.toString(); }
-    static QStringView keyOf(const ZavekServiceActionManager::Action &action)
+    static QString keyOf(const ZavekServiceActionManager::Action &action)
     {
         if (action._equalByPartKey)
-            return action._partKey;
-        return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
+            return action.messagePartLocation().toString(true);
+        return carriedText(action).toString();
+    }
+    static bool carries(const ZavekServiceActionManager::Action &action, QStringView key)
+    {
+        if (action._equalByPartKey)
+            return action.messagePartLocation().toString(true) == key;
+        return carriedText(action) == key;
     }
     static uint hashOf(const ZavekServiceActionManager::Action &action) { return action._partKeyHash; }
+    static QStringView carriedText(const ZavekServiceActionManager::Action &action)
+    {
+        return QStringView(action._description).mid(action._partKeyOffset, action._partKeyLength);
+    }
 };
 
 // The manager's two caches: serials by message id and by part location.
@@ -193,8 +210,8 @@ public:
     // Each entry of the operation is recorded on it, so that remove() finds them all.
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageId &id);
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageIdList &ids);
-    // @p key is the location's extended text; the operation must keep it as its _partKey, or
-    // its description must contain it at its _partKeyOffset.
+    // @p key is the location's extended text: that of the operation's location when it is
+    // equal by its key, or else the text its description contains at its _partKeyOffset.
     void enterPart(ZavekServiceActionManager::Action &action, const QString &key);
     void remove(ZavekServiceActionManager::Action &action);
 
@@ -217,6 +234,9 @@ public:
 private:
     SerialCache<MessageIdKey> m_byMessage;
     SerialCache<PartLocationKey> m_byPart;
+    // The ids of the operations entered under several messages, by serial: few operations name
+    // several, so an operation keeps no list of its own.
+    QHash<uint, QMailMessageIdList> m_idLists;
 };
 
 } // namespace ZavekServiceActionManagerPrivate

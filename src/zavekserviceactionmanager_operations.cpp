@@ -328,13 +328,11 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
             : Action(action, High, true), partLocation(partLocation)
         {
             // Only a valid location is entered in the part cache, where equal requests are
-            // looked for by the key alone: the key's text is kept and the longer description
-            // is built only if someone asks for it. The copy is of the key's exact size (the
-            // caller's was built by appending, with room to spare, and the queue may hold
-            // thousands).
+            // looked for by the key alone: only its hash is kept (the text is the location's,
+            // worked out again when a hash matches), and the longer description is built only
+            // if someone asks for it.
             _equalByPartKey = partLocation.isValid(true);
             if (_equalByPartKey) {
-                _partKey = QString(key.constData(), key.size());
                 _partKeyHash = ZavekServiceActionManagerPrivate::OperationCaches::partKeyHash(key);
             } else {
                 // Same text as the format below would give, built in one allocation.

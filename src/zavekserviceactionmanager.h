@@ -200,9 +200,9 @@ public:
         virtual QString description() const = 0;
 
         /**
-     * The shared service action that carries the operation out; not owned. The manager
-     * replaces it when the message server was lost while it ran.
-     */
+         * The shared service action that carries the operation out; not owned. The manager
+         * replaces it when the message server was lost while it ran.
+         */
         QMailServiceAction *_serviceAction;
         /// Cache of description(); empty until it is first asked for.
         mutable QString _description;
@@ -218,7 +218,9 @@ public:
         /**
          * @name Scheduler state
          * The manager's bookkeeping of the current run, the queue position and the cache
-         * entries of the operation. Read and written by the manager alone.
+         * entries of the operation. Read and written by the manager alone. The small fields
+         * come first, packed together: a long queue holds thousands of operations, and every
+         * byte of each is read again when the queue is emptied.
          */
         ///@{
         /// exec() was called and the run has not ended.
@@ -233,8 +235,6 @@ public:
         bool _descriptionHashed = false;
         /// Whether the serial was entered under the one message id #_cacheId.
         bool _cachedUnderId = false;
-        /// Hash of description(), once worked out.
-        uint _descriptionHash = 0;
         /**
          * The description is a fixed text and the part location key, nothing more: an equal
          * request has an equal key, so it is found through the part cache by its key, the
@@ -242,24 +242,34 @@ public:
          * asked for. The key is not kept: it is the text of messagePartLocation().
          */
         bool _equalByPartKey = false;
-        /// Position in queue order.
-        qint64 _queueOrder = 0;
-        /// The neighbour towards the head of the queue.
-        Action *_queuePrevious = nullptr;
-        /// The neighbour towards the tail of the queue.
-        Action *_queueNext = nullptr;
-        /// The next queued operation with the same description, in queue order.
-        Action *_nextEqual = nullptr;
-        /// The message id under which the serial was entered, when it names one message; its
-        /// number, since an id object may own memory of its own.
-        quint64 _cacheId = 0;
-        /// Where description() holds the part location key, for the other operations that have one.
-        quint16 _partKeyOffset = 0;
+        /// Where description() holds the part location key, for the other operations that
+        /// have one (after a short fixed prefix).
+        quint8 _partKeyOffset = 0;
         /// Length of the part location key under which the serial was entered; 0 while it
         /// is not entered under one.
         quint16 _partKeyLength = 0;
+        /// Hash of description(), once worked out.
+        uint _descriptionHash = 0;
         /// Hash of the part location key.
         uint _partKeyHash = 0;
+        /**
+         * Place in queue order: 0 for an operation appended at the tail, whose place follows
+         * its serial (operations are appended as their serials are handed out); otherwise
+         * the count, from 1, of the operations put at the head of the queue up to this one,
+         * so that a later one stands nearer the head.
+         */
+        quint32 _headRank = 0;
+        /// The serial of the neighbour towards the head of the queue; 0 at the head. Serials
+        /// take half the room of pointers.
+        Serial _queuePrevious = 0;
+        /// The serial of the neighbour towards the tail of the queue; 0 at the tail.
+        Serial _queueNext = 0;
+        /// The serial of the next queued operation with the same description, in queue
+        /// order; 0 for none.
+        Serial _nextEqual = 0;
+        /// The message id under which the serial was entered, when it names one message; its
+        /// number, since an id object may own memory of its own.
+        quint64 _cacheId = 0;
         ///@}
 
     private:

@@ -337,7 +337,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
             } else {
                 // Same text as the format below would give, built in one allocation.
                 _description = PartPrefix % key;
-                _partKeyOffset = quint16(PartPrefix.size());
+                _partKeyOffset = quint8(PartPrefix.size());
             }
         }
         QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
@@ -376,7 +376,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                                  uint minimum)
             : Action(action, High, true), partLocation(partLocation), minimum(minimum)
         {
-            _partKeyOffset = quint16(PartRangePrefix.size());
+            _partKeyOffset = quint8(PartRangePrefix.size());
         }
         void exec() override
         {

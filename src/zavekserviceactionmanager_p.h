@@ -55,8 +55,9 @@ inline bool isStoreChange(const ZavekServiceActionManager::Action &action)
 
 // The manager's queue, indexed so that appending, merging, cancelling and taking the next
 // operation cost the same whatever its length. Queue order is arrival order, except that a
-// prepended operation goes to the head. takeNext() returns the most urgent operation,
-// ties going to the one nearest the head. An operation is queued at most once.
+// prepended operation goes to the head; operations are appended in the order of their
+// serials. takeNext() returns the most urgent operation, ties going to the one nearest the
+// head. An operation is queued at most once.
 class ActionQueue
 {
 public:
@@ -83,7 +84,7 @@ public:
     {
         const ZavekServiceActionManager::Action *const *first = m_byDescription.find(description, description.hash);
         for (const ZavekServiceActionManager::Action *candidate = first ? *first : nullptr; candidate;
-             candidate = candidate->_nextEqual) {
+             candidate = at(candidate->_nextEqual)) {
             if (accepted(*candidate))
                 return find(candidate->_serial);
         }
@@ -99,10 +100,11 @@ public:
     }
 
 private:
-    // Operations of one priority in queue order, linked through the operations themselves.
+    // Operations of one priority in queue order, linked through the operations themselves
+    // by serial; 0 ends a lane.
     struct Lane {
-        ZavekServiceActionManager::Action *head = nullptr;
-        ZavekServiceActionManager::Action *tail = nullptr;
+        uint head = 0;
+        uint tail = 0;
     };
     // The queue's own references, by serial.
     struct BySerial {
@@ -121,20 +123,22 @@ private:
         }
     };
 
-    void insert(const ActionPointer &action, qint64 order, bool atHead);
+    void insert(const ActionPointer &action, bool atHead);
     void linkEqual(ZavekServiceActionManager::Action *action, bool atHead);
     void unlinkEqual(ZavekServiceActionManager::Action *action);
     // Null when no operation with this serial is queued.
     ActionPointer remove(uint serial);
-    const ZavekServiceActionManager::Action *head() const;
+    // The queued operation with this serial, a link to it; null when none is queued (0 links
+    // to none).
+    ZavekServiceActionManager::Action *at(uint serial) const;
 
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
     SerialWindow<ActionPointer, BySerial> m_bySerial;
     FlatIndex<ZavekServiceActionManager::Action *, ByDescription> m_byDescription;
     QMap<qint64, ActionPointer> m_storeChanges;
-    qint64 m_headOrder = 0;
-    qint64 m_tailOrder = 0;
+    // Operations put at the head so far.
+    quint32 m_headPuts = 0;
 };
 
 } // namespace ZavekServiceActionManagerPrivate

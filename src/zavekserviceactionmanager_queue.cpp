@@ -13,19 +13,26 @@ bool indexedByDescription(const ZavekServiceActionManager::Action &action)
         && !action._equalByPartKey;
 }
 
+// Place in queue order (see Action::_headRank): the operations put at the head, the latest
+// first, then the appended ones by serial.
+qint64 orderOf(const ZavekServiceActionManager::Action &action)
+{
+    return action._headRank ? -qint64(action._headRank) : qint64(action._serial);
+}
+
 } // namespace
 
 void ActionQueue::append(const ActionPointer &action)
 {
-    insert(action, ++m_tailOrder, false);
+    insert(action, false);
 }
 
 void ActionQueue::prepend(const ActionPointer &action)
 {
-    insert(action, --m_headOrder, true);
+    insert(action, true);
 }
 
-void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
+void ActionQueue::insert(const ActionPointer &action, bool atHead)
 {
     Q_ASSERT(!action.isNull());
     if (action.isNull())
@@ -39,40 +46,47 @@ void ActionQueue::insert(const ActionPointer &action, qint64 order, bool atHead)
     // chain of equal descriptions stays sorted by queue order.
     Lane &lane = m_lanes[action->_priority];
     ZavekServiceActionManager::Action *entry = action.data();
+    const uint serial = entry->_serial;
     if (atHead) {
-        entry->_queuePrevious = nullptr;
+        entry->_queuePrevious = 0;
         entry->_queueNext = lane.head;
-        (lane.head ? lane.head->_queuePrevious : lane.tail) = entry;
-        lane.head = entry;
+        if (ZavekServiceActionManager::Action *first = at(lane.head))
+            first->_queuePrevious = serial;
+        else
+            lane.tail = serial;
+        lane.head = serial;
     } else {
-        entry->_queueNext = nullptr;
+        entry->_queueNext = 0;
         entry->_queuePrevious = lane.tail;
-        (lane.tail ? lane.tail->_queueNext : lane.head) = entry;
-        lane.tail = entry;
+        if (ZavekServiceActionManager::Action *last = at(lane.tail))
+            last->_queueNext = serial;
+        else
+            lane.head = serial;
+        lane.tail = serial;
     }
-    action->_queueOrder = order;
+    entry->_headRank = atHead ? ++m_headPuts : 0;
 
     if (indexedByDescription(*entry))
         linkEqual(entry, atHead);
     if (isStoreChange(*action))
-        m_storeChanges.insert(order, action);
+        m_storeChanges.insert(orderOf(*entry), action);
 }
 
 void ActionQueue::linkEqual(ZavekServiceActionManager::Action *action, bool atHead)
 {
     const HashedText description = descriptionKey(*action);
     ZavekServiceActionManager::Action **first = m_byDescription.find(description, description.hash);
-    action->_nextEqual = nullptr;
+    action->_nextEqual = 0;
     if (!first) {
         m_byDescription.insert(action, description.hash);
     } else if (atHead) {
-        action->_nextEqual = *first;
+        action->_nextEqual = (*first)->_serial;
         *first = action;
     } else {
         ZavekServiceActionManager::Action *last = *first;
-        while (last->_nextEqual)
-            last = last->_nextEqual;
-        last->_nextEqual = action;
+        while (ZavekServiceActionManager::Action *next = at(last->_nextEqual))
+            last = next;
+        last->_nextEqual = action->_serial;
     }
 }
 
@@ -83,18 +97,18 @@ void ActionQueue::unlinkEqual(ZavekServiceActionManager::Action *action)
     if (!first)
         first = m_byDescription.find(descriptionKey(*action), action->_descriptionHash);
     if (first && *first == action) {
-        if (action->_nextEqual)
-            *first = action->_nextEqual;
+        if (ZavekServiceActionManager::Action *next = at(action->_nextEqual))
+            *first = next;
         else
             m_byDescription.takeAt(first);
     } else if (first) {
         ZavekServiceActionManager::Action *previous = *first;
-        while (previous->_nextEqual && previous->_nextEqual != action)
-            previous = previous->_nextEqual;
-        if (previous->_nextEqual == action)
+        while (previous->_nextEqual != action->_serial && at(previous->_nextEqual))
+            previous = at(previous->_nextEqual);
+        if (previous->_nextEqual == action->_serial)
             previous->_nextEqual = action->_nextEqual;
     }
-    action->_nextEqual = nullptr;
+    action->_nextEqual = 0;
 }
 
 ActionPointer ActionQueue::remove(uint serial)
@@ -105,16 +119,22 @@ ActionPointer ActionQueue::remove(uint serial)
     ZavekServiceActionManager::Action *entry = action.data();
     const auto lane = m_lanes.find(entry->_priority);
     Q_ASSERT(lane != m_lanes.end());
-    (entry->_queuePrevious ? entry->_queuePrevious->_queueNext : lane->second.head) = entry->_queueNext;
-    (entry->_queueNext ? entry->_queueNext->_queuePrevious : lane->second.tail) = entry->_queuePrevious;
-    entry->_queuePrevious = entry->_queueNext = nullptr;
+    if (ZavekServiceActionManager::Action *previous = at(entry->_queuePrevious))
+        previous->_queueNext = entry->_queueNext;
+    else
+        lane->second.head = entry->_queueNext;
+    if (ZavekServiceActionManager::Action *next = at(entry->_queueNext))
+        next->_queuePrevious = entry->_queuePrevious;
+    else
+        lane->second.tail = entry->_queuePrevious;
+    entry->_queuePrevious = entry->_queueNext = 0;
     if (!lane->second.head)
         m_lanes.erase(lane);
 
     if (indexedByDescription(*entry))
         unlinkEqual(entry);
     if (isStoreChange(*action))
-        m_storeChanges.remove(action->_queueOrder);
+        m_storeChanges.remove(orderOf(*entry));
     return action;
 }
 
@@ -123,23 +143,24 @@ ActionPointer ActionQueue::takeNext()
     if (m_lanes.empty())
         return ActionPointer();
     // The last lane is the most urgent; its head is the earliest of that priority.
-    return remove(m_lanes.rbegin()->second.head->_serial);
-}
-
-const ZavekServiceActionManager::Action *ActionQueue::head() const
-{
-    const ZavekServiceActionManager::Action *head = nullptr;
-    for (const auto &lane : m_lanes) {
-        if (!head || lane.second.head->_queueOrder < head->_queueOrder)
-            head = lane.second.head;
-    }
-    return head;
+    return remove(m_lanes.rbegin()->second.head);
 }
 
 uint ActionQueue::firstSerial() const
 {
-    const ZavekServiceActionManager::Action *entry = head();
-    return entry ? entry->_serial : 0;
+    const ZavekServiceActionManager::Action *head = nullptr;
+    for (const auto &lane : m_lanes) {
+        const ZavekServiceActionManager::Action *laneHead = at(lane.second.head);
+        if (laneHead && (!head || orderOf(*laneHead) < orderOf(*head)))
+            head = laneHead;
+    }
+    return head ? head->_serial : 0;
+}
+
+ZavekServiceActionManager::Action *ActionQueue::at(uint serial) const
+{
+    const ActionPointer *position = serial ? m_bySerial.find(serial) : nullptr;
+    return position ? position->data() : nullptr;
 }
 
 ActionPointer ActionQueue::take(uint serial)

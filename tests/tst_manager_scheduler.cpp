@@ -80,8 +80,7 @@ void TestManagerScheduler::snapshotRequestsQueueOneFollowUp()
     QVERIFY(followUp != running);
     QCOMPARE(request(manager), followUp);
     QCOMPARE(fixture.succeedAll(), 2);
-    QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", running)));
-    QVERIFY(fixture.log->lines.contains(line("A%1 Successful 0", followUp)));
+    QCOMPARE(ends(fixture.log->lines), (QStringList{line("A%1 Successful 0", running), line("A%1 Successful 0", followUp)}));
 }
 
 void TestManagerScheduler::storeChangeJoinsOnlyTheLastStoreChange_data()
@@ -225,7 +224,6 @@ void TestManagerScheduler::waitingOperationStepsBackForUrgentWork()
     const uint sync = fixture.manager->sync(account);   // waits for the network
     const uint removal = fixture.manager->deleteMessages({QMailMessageId(4)});   // needs none
     QCOMPARE(fixture.calls(), QStringList{"deleteMessages"});
-    QVERIFY(fixture.server()->cancellationRequests().isEmpty());
     fixture.server()->succeed(fixture.running());
     fixture.network->setOnline(true);
     fixture.server()->succeed(fixture.running());

@@ -162,6 +162,7 @@ void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
     QFETCH(Issue, request);
     QFETCH(QString, call);
     connect(fixture.manager.data(), &Manager::statusChanged, this, [this](uint serial) { fixture.manager->cancelOperation(serial); });
+    const int actions = fixture.manager->findChildren<QMailServiceAction *>().size();
     request(*fixture.manager);
     loseServer();
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.filter(QStringLiteral("Failed")).isEmpty(), busTimeoutMs);
@@ -170,6 +171,7 @@ void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
     serverReturns();
     QCOMPARE(fixture.calls(), (QStringList{call, call}));
     QCOMPARE(fixture.server()->cancellationRequests().size(), 1);   // the manager's own, on leaving it
+    QCOMPARE(fixture.manager->findChildren<QMailServiceAction *>().size(), actions);   // and it is deleted
     fixture.server()->succeed(fixture.running());
     QCOMPARE(ends(fixture.log->take()).last(), line("A%1 Successful %2", again));
 }

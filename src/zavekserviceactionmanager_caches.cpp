@@ -75,7 +75,9 @@ uint OperationCaches::partKeyHash(QStringView partKey)
     }
     if (digits == 0 || digits == partKey.size() || partKey[digits] != u'-')
         return qHash(partKey);
-    return qHash(id) ^ (qHash(partKey.mid(digits + 1)) << 3);
+    // Added, not xored: neighbouring ids keep neighbouring group numbers, which the table
+    // spreads evenly, where xoring would scatter them into groups that collide.
+    return qHash(id) + (qHash(partKey.mid(digits + 1)) << 3);
 }
 
 const QList<uint> *OperationCaches::operations(const QMailMessageId &id) const

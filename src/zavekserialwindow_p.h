@@ -5,13 +5,15 @@
 
 #include <QtGlobal>
 
-#include <vector>
+#include <deque>
 
 namespace ZavekServiceActionManagerPrivate {
 
 // Items keyed by serial. Serials are handed out counting up and queued operations are mostly
 // recent ones, so the items sit in a window of consecutive serials, one slot per serial:
 // appending, finding and taking walk memory in order instead of jumping around a hash table.
+// The slots live in a deque, whose blocks are added and dropped at the ends as the window
+// moves: a long queue grows without its slots being copied (or its memory cleared) again.
 //
 // A straggler far older than the rest (a sync that waits while thousands of part retrievals
 // come and go) would stretch the window over every serial issued since; such items move to
@@ -41,14 +43,14 @@ public:
         Q_ASSERT(!!item);
         if (m_count == 0) {
             m_base = serial;
-        } else if (serial >= m_base + uint(m_length)) {
+        } else if (serial >= m_base + uint(m_slots.size())) {
             // Make room behind the window; leave the oldest stragglers behind if the window
             // would be mostly empty.
             while (m_count > 0 && serial - m_base >= sparseLimit(m_count + 1))
                 evictFront();
             if (m_count == 0)
                 m_base = serial;
-        } else if (serial < m_base && m_base + uint(m_length) - serial > sparseLimit(m_count + 1)) {
+        } else if (serial < m_base && m_base + uint(m_slots.size()) - serial > sparseLimit(m_count + 1)) {
             m_far.insert(std::move(item), serial);
             return;
         }
@@ -72,8 +74,8 @@ public:
     template <typename Function>
     void forEach(Function function) const
     {
-        for (int i = 0; i < m_length; ++i) {
-            if (const Item &item = m_slots[index(i)])
+        for (const Item &item : m_slots) {
+            if (item)
                 function(item);
         }
         m_far.forEach(function);
@@ -87,51 +89,31 @@ private:
     // A window longer than this, for @p count items, is mostly empty.
     static uint sparseLimit(int count) { return 2 * uint(count) + 64; }
 
-    bool inWindow(uint serial) const { return serial - m_base < uint(m_length); }
-    size_t index(int offset) const
-    {
-        const size_t i = m_head + size_t(offset);
-        return i < m_slots.size() ? i : i - m_slots.size();
-    }
-    Item &slot(uint serial) { return m_slots[index(int(serial - m_base))]; }
-    const Item &slot(uint serial) const { return m_slots[index(int(serial - m_base))]; }
+    bool inWindow(uint serial) const { return serial - m_base < uint(m_slots.size()); }
+    Item &slot(uint serial) { return m_slots[serial - m_base]; }
+    const Item &slot(uint serial) const { return m_slots[serial - m_base]; }
 
     void place(Item item, uint serial)
     {
         if (serial < m_base) {
-            const int grow = int(m_base - serial);
-            reserve(m_length + grow);
-            m_head = (m_head + m_slots.size() - size_t(grow)) % m_slots.size();
-            m_length += grow;
+            m_slots.insert(m_slots.begin(), m_base - serial, Item());
             m_base = serial;
-        } else if (serial - m_base >= uint(m_length)) {
-            const int length = int(serial - m_base) + 1;
-            reserve(length);
-            m_length = length;
+        } else if (serial - m_base >= uint(m_slots.size())) {
+            // Usually the next serial, appended straight after the last.
+            m_slots.resize(size_t(serial - m_base));
+            m_slots.push_back(std::move(item));
+            ++m_count;
+            return;
         }
         Q_ASSERT(!slot(serial));
         slot(serial) = std::move(item);
         ++m_count;
     }
 
-    // Slots outside the window are always empty, so growing the window needs no clearing.
-    void reserve(int length)
-    {
-        if (size_t(length) <= m_slots.size())
-            return;
-        std::vector<Item> ring(qMax<size_t>(16, qMax(size_t(length), m_slots.size() + m_slots.size() / 2)));
-        for (int i = 0; i < m_length; ++i)
-            ring[size_t(i)] = std::move(m_slots[index(i)]);
-        m_slots.swap(ring);
-        m_head = 0;
-    }
-
     void evictFront()
     {
-        Item &front = m_slots[m_head];
-        const uint serial = m_base;
-        m_far.insert(std::move(front), serial);
-        front = Item();
+        m_far.insert(std::move(m_slots.front()), m_base);
+        m_slots.front() = Item();
         --m_count;
         trim();
     }
@@ -140,33 +122,20 @@ private:
     void trim()
     {
         if (m_count == 0) {
-            clearWindow();
+            m_slots.clear();
             return;
         }
-        while (!m_slots[m_head]) {
-            m_head = index(1);
+        while (!m_slots.front()) {
+            m_slots.pop_front();
             ++m_base;
-            --m_length;
         }
-        while (!m_slots[index(m_length - 1)])
-            --m_length;
+        while (!m_slots.back())
+            m_slots.pop_back();
     }
 
-    // A drained window gives a large memory block back (a large queue is seldom refilled at
-    // once) and keeps a small one, which a short queue would otherwise allocate at each request.
-    void clearWindow()
-    {
-        if (m_slots.size() > 64)
-            std::vector<Item>().swap(m_slots);
-        m_head = 0;
-        m_length = 0;
-    }
-
-    std::vector<Item> m_slots; // a ring; the window starts at m_head
-    size_t m_head = 0;
-    int m_length = 0; // slots from the first to the last item, both included
-    int m_count = 0;  // items in the window; none exactly when m_length is 0
-    uint m_base = 0;  // serial of the window's first slot
+    std::deque<Item> m_slots; // the window: m_slots[0] has serial m_base
+    int m_count = 0;          // items in the window; none exactly when m_slots is empty
+    uint m_base = 0;          // serial of the window's first slot
     FlatIndex<Item, FarTraits> m_far;
 };
 

@@ -98,7 +98,6 @@ void TestManagerServerLoss::lostRunFailsOnceAndTheQueueWaitsForTheServer()
     const int lost = Status::ErrInternalServer;
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.isEmpty(), busTimeoutMs);
     QCOMPARE(fixture.log->take(), (QStringList{line("S%1 %2", running, lost), line("A%1 Failed %2", running, lost)}));
-    QCOMPARE(manager->operations(fixture.part(1, 1)), QList<uint>());
     QCOMPARE(manager->activity(), Manager::Idle);
 
     // A request made while the server is gone waits too, also when it steps ahead of the
@@ -178,16 +177,21 @@ void TestManagerServerLoss::lostRequestLeavesNoStuckAction()
 
 void TestManagerServerLoss::requestFromTheLostRunsReportLeavesTheQueueGoing()
 {
-    // Urgent work asked for while the lost sync's end is reported must not interrupt it.
-    connect(fixture.manager.data(), &Manager::statusChanged, this, [this] { fixture.manager->retrieveMessagePart(fixture.part(1, 1)); });
+    // Urgent work asked for while the lost sync's end is reported must not interrupt it; the left action's late answer is not heard.
+    connect(fixture.manager.data(), &Manager::statusChanged, this, [this] {
+        fixture.server()->answerCancellation(fixture.running());
+        fixture.manager->retrieveMessagePart(fixture.part(1, 1));
+    });
     fixture.manager->sync(account);
     fixture.manager->exportUpdates(account);
+    const WarningLog warnings;
     QTest::ignoreMessage(QtWarningMsg, waitingWarning);
     loseServer();
     QTRY_VERIFY_WITH_TIMEOUT(!fixture.log->lines.filter(QStringLiteral("Failed")).isEmpty(), busTimeoutMs);
     serverReturns();
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart", "exportUpdates"}));
+    QCOMPARE(warnings.count(QRegularExpression("dropped")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestManagerServerLoss)

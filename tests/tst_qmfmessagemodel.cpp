@@ -260,6 +260,8 @@ private slots:
         QCOMPARE(message.headerFieldText(QStringLiteral("Subject")), QStringLiteral("Changed"));
         message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
         QCOMPARE(message.recipients().last().address(), QStringLiteral("hidden@x.example"));
+        // A group without a name is still a group.
+        QCOMPARE(QMailAddress(QStringLiteral(": a@x.example, b@x.example;")).groupMembers().size(), 2);
     }
 
     void serialisationRoundTrip()

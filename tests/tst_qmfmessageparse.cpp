@@ -152,6 +152,7 @@ private slots:
             "Subject: a folded\n"
             "\tsubject line\n"
             "X-Empty:\n"
+            "X-Priority: Normal\n"
             "Received: first; Mon, 2 Mar 2026 10:00:00 +0000\n"
             "Received: second; Sun, 1 Mar 2026 10:00:00 +0000\n"
             "content-type: Multipart/Digest; boundary=\"d d\"\n"
@@ -169,6 +170,7 @@ private slots:
         QCOMPARE(message.subject(), QStringLiteral("a folded\tsubject line"));
         QCOMPARE(message.headerFieldsText(QStringLiteral("received")).size(), 2);
         QCOMPARE(message.headerFieldText(QStringLiteral("X-Empty")), QString());
+        QVERIFY(!(message.status() & (QMailMessage::HighPriority | QMailMessage::LowPriority)));
         QCOMPARE(message.multipartType(), QMailMessage::MultipartDigest);
         QCOMPARE(message.partCount(), 2u);
         // Inside a digest a part without Content-Type is an enclosed message.
@@ -179,6 +181,10 @@ private slots:
         auto *plain = dynamic_cast<QMailMessagePart *>(message.findPlainTextContainer());
         QVERIFY(plain);
         QCOMPARE(plain->body().data(), QStringLiteral("two"));
+
+        // KMime does not decode an RFC 2231 boundary in a charset it does not know.
+        const QMailMessage encoded = QMailMessage::fromRfc2822("Content-Type: multipart/mixed; boundary*=x-unknown''b%20b\n\n--b b\n\none\n--b b--\n");
+        QCOMPARE(encoded.partCount(), 1u);
     }
 
     void identityRoundTrip_data()

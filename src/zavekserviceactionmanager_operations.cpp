@@ -39,21 +39,6 @@ quint64 nextUnmergeableRequest()
     return ++counter;
 }
 
-// The plain decimal number (no sign, no leading zero, so that QString::number() writes the
-// same text) at the start of @p text: how many digits it has, or 0 when there is none or it has
-// more than @p maxDigits.
-qsizetype readNumber(QStringView text, qsizetype maxDigits, quint64 *value)
-{
-    qsizetype digits = 0;
-    quint64 number = 0;
-    for (; digits < text.size() && text[digits] >= QLatin1Char('0') && text[digits] <= QLatin1Char('9'); ++digits)
-        number = 10 * number + (text[digits].unicode() - '0');
-    if (digits == 0 || digits > maxDigits || (digits > 1 && text[0] == QLatin1Char('0')))
-        return 0;
-    *value = number;
-    return digits;
-}
-
 template <typename ServiceAction>
 ServiceAction *serviceActionOf(QMailServiceAction *action, const char *where)
 {
@@ -335,21 +320,18 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessageRang
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart(
     const QMailMessagePartContainer::Location &partLocation)
 {
-    // The location is kept as the numbers of its part key, the text the queue and the caches
-    // look at, and made again from them when the operation runs: a location object owns memory
-    // of its own or shares the caller's, which a long queue would hold and touch again at the
-    // end of every request. Keys that are not a message id and at most three part numbers in
-    // plain decimal go the longer way, carried in the description.
     class RetrieveMessagePart : public Action
     {
     public:
-        RetrieveMessagePart(QMailServiceAction *action, const QString &key, bool valid)
-            : Action(action, High, true)
+        RetrieveMessagePart(QMailServiceAction *action, const QMailMessagePartContainer::Location &partLocation,
+                            const QString &key)
+            : Action(action, High, true), partLocation(partLocation)
         {
             // Only a valid location is entered in the part cache, where equal requests are
-            // looked for by the key alone, and the longer description is built only if someone
-            // asks for it.
-            _equalByPartKey = valid && readPartKey(key);
+            // looked for by the key alone: only its hash is kept (the text is the location's,
+            // worked out again when a hash matches), and the longer description is built only
+            // if someone asks for it.
+            _equalByPartKey = partLocation.isValid(true);
             if (_equalByPartKey) {
                 _partKeyHash = ZavekServiceActionManagerPrivate::OperationCaches::partKeyHash(key);
             } else {
@@ -358,11 +340,8 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                 _partKeyOffset = quint8(PartPrefix.size());
             }
         }
-        QMailMessageId messageId() const override { return messagePartLocation().containingMessageId(); }
-        QMailMessagePartContainer::Location messagePartLocation() const override
-        {
-            return QMailMessagePartContainer::Location(partKey());
-        }
+        QMailMessageId messageId() const override { return partLocation.containingMessageId(); }
+        QMailMessagePartContainer::Location messagePartLocation() const override { return partLocation; }
         void exec() override
         {
             auto *retrieval = serviceActionOf<QMailRetrievalAction>(
@@ -370,54 +349,21 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePart
                 "virtual void ZavekServiceActionManager::retrieveMessagePart(const "
                 "QMailMessagePartContainer::Location&)::RetrieveMessagePart::exec()");
             if (retrieval)
-                retrieval->retrieveMessagePart(messagePartLocation());
+                retrieval->retrieveMessagePart(partLocation);
         }
         QString description() const override
         {
             if (_description.isEmpty())
-                _description = PartPrefix % partKey();
+                _description = PartPrefix % partLocation.toString(true);
             return _description;
         }
-
-    private:
-        // Reads "id-n", "id-n.m" or "id-n.m.k"; false, leaving the numbers unused, otherwise.
-        bool readPartKey(QStringView key)
-        {
-            qsizetype at = readNumber(key, 18, &messageNumber);
-            if (at == 0 || at == key.size() || key[at] != QLatin1Char('-'))
-                return false;
-            for (uint &partNumber : partNumbers) {
-                quint64 number = 0;
-                const qsizetype digits = readNumber(key.mid(at + 1), 9, &number);
-                if (digits == 0 || number == 0)
-                    return false;
-                partNumber = uint(number);
-                at += 1 + digits;
-                if (at == key.size())
-                    return true;
-                if (key[at] != QLatin1Char('.'))
-                    return false;
-            }
-            return false;
-        }
-        QString partKey() const
-        {
-            if (!_equalByPartKey)
-                return QStringView(_description).mid(_partKeyOffset).toString();
-            QString key = QString::number(messageNumber) + QLatin1Char('-') + QString::number(partNumbers[0]);
-            for (int i = 1; i < 3 && partNumbers[i]; ++i)
-                key += QLatin1Char('.') + QString::number(partNumbers[i]);
-            return key;
-        }
-
-        quint64 messageNumber = 0;
-        uint partNumbers[3] = {0, 0, 0}; // 0 past the last: part numbers count from 1
+        QMailMessagePartContainer::Location partLocation;
     };
 
-    Q_ASSERT_X(partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
     const QString key = partLocation.toString(true);
-    return enqueue(QSharedPointer<RetrieveMessagePart>::create(retrievalAction, key, partLocation.isValid(true)),
-                   partLocation, partLocation.containingMessageId(), key);
+    auto operation = QSharedPointer<RetrieveMessagePart>::create(retrievalAction, partLocation, key);
+    Q_ASSERT_X(operation->partLocation.isValid(true), "retrieveMessagePart", "partLocation.isValid()");
+    return enqueue(std::move(operation), partLocation, partLocation.containingMessageId(), key);
 }
 
 ZavekServiceActionManager::Serial ZavekServiceActionManager::retrieveMessagePartRange(

@@ -426,8 +426,8 @@ void ZavekServiceActionManager::requeuePreempted(const ActionPointer &preempted)
     preempted->_preempted = false;
     preempted->_cancelRequested = false;
     preempted->_resetRestarts = 0;
-    if (!queue->contains(preempted))
-        queue->prepend(preempted);
+    // It waits at the head of the queue since it was interrupted: cancelling it there ends
+    // the pre-emption, so a pre-empted operation is always queued.
     current = getNext();
     emit activityChanged(preempted->_serial, QMailServiceAction::Pending, noStatus());
     if (!current.isNull())

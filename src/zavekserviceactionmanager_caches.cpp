@@ -35,13 +35,11 @@ void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const
         // It hashed the same key when it was made, to look for an equal one.
         Q_ASSERT(action._partKeyHash == partKeyHash(key));
     } else {
-        const QString &description = descriptionOf(action);
-        const bool fits = action._partKeyOffset > 0 && action._partKeyOffset + key.size() <= description.size();
-        if (!fits || QStringView(description).mid(action._partKeyOffset, key.size()) != QStringView(key)) {
-            Q_ASSERT_X(false, "enterPart", "the description carries the part location");
-            qWarning("OperationCaches::enterPart: the description does not carry the part location: not entered");
-            return;
-        }
+        // Lookups read the key from the description (built here if it was not yet), where
+        // the part retrievals put it.
+        const QStringView description = descriptionOf(action);
+        Q_ASSERT(description.mid(action._partKeyOffset, key.size()) == QStringView(key));
+        Q_UNUSED(description)
         action._partKeyHash = partKeyHash(key);
     }
     action._partKeyLength = quint16(key.size());
@@ -65,19 +63,15 @@ void OperationCaches::remove(ZavekServiceActionManager::Action &action)
 
 uint OperationCaches::partKeyHash(QStringView partKey)
 {
+    // Any text hashes the same way each time; for a key that is no location the number read
+    // below is meaningless but still fixed by the text.
+    const qsizetype dash = partKey.indexOf(u'-');
     quint64 id = 0;
-    qsizetype digits = 0;
-    for (; digits < partKey.size(); ++digits) {
-        const char16_t c = partKey[digits].unicode();
-        if (c < u'0' || c > u'9')
-            break;
-        id = 10 * id + (c - u'0');
-    }
-    if (digits == 0 || digits == partKey.size() || partKey[digits] != u'-')
-        return qHash(partKey);
+    for (const QChar c : partKey.left(qMax<qsizetype>(dash, 0)))
+        id = 10 * id + (c.unicode() - u'0');
     // Added, not xored: neighbouring ids keep neighbouring group numbers, which the table
     // spreads evenly, where xoring would scatter them into groups that collide.
-    return qHash(id) + (qHash(partKey.mid(digits + 1)) << 3);
+    return qHash(id) + (qHash(partKey.mid(dash + 1)) << 3);
 }
 
 const QList<uint> *OperationCaches::operations(const QMailMessageId &id) const

@@ -74,7 +74,6 @@ public:
     // Removes the operation with this serial; null when none is queued.
     ActionPointer take(uint serial);
     ActionPointer find(uint serial) const;
-    bool contains(const ActionPointer &action) const;
 
     // The first queued operation with this description, in queue order, that accepted()
     // approves; null when there is none. Only operations that merge by description

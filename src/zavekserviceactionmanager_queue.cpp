@@ -174,11 +174,6 @@ ActionPointer ActionQueue::find(uint serial) const
     return position ? *position : ActionPointer();
 }
 
-bool ActionQueue::contains(const ActionPointer &action) const
-{
-    return !action.isNull() && find(action->_serial) == action;
-}
-
 ActionPointer ActionQueue::lastStoreChange() const
 {
     return m_storeChanges.isEmpty() ? ActionPointer() : m_storeChanges.last();

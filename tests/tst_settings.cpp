@@ -165,6 +165,8 @@ void TestSettings::optionKeyBitAndDefault()
     ZavekSettings *settings = create();
     settings->flushWhenChanged(false);
     QTEST(settings->getValue(key), "fallback");
+    QSettings(ZavekSettings::COMPANY, ZavekSettings::PACKAGE).setValue(key, 7);   // a writer in this process
+    QCOMPARE(uint(settings->loadFromStore(key)), bit);
     QSignalSpy spy(settings, &ZavekSettings::settingsChanged);
     settings->setValue(key, QVariant(42), true);
     QCOMPARE(uint(flagsAt(spy, 0)), bit);

@@ -207,7 +207,8 @@ struct PartLocationKey {
 class OperationCaches
 {
 public:
-    // Each entry of the operation is recorded on it, so that remove() finds them all.
+    // Each entry of the operation is recorded (on it, or for several ids by its serial), so
+    // that remove() finds them all.
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageId &id);
     void enter(ZavekServiceActionManager::Action &action, const QMailMessageIdList &ids);
     // @p key is the location's extended text: that of the operation's location when it is

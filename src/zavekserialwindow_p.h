@@ -21,6 +21,9 @@ namespace ZavekServiceActionManagerPrivate {
 //
 // Traits::serialOf(item) gives an item's serial. A default-constructed Item is an empty slot,
 // so a stored item is never null.
+//
+// Serials are compared as a counter that wraps: the window may span the wrap, as long as the
+// items stored are within 2^31 serials of each other.
 template <typename Item, typename Traits>
 class SerialWindow
 {
@@ -43,14 +46,14 @@ public:
         Q_ASSERT(!!item);
         if (m_count == 0) {
             m_base = serial;
-        } else if (serial >= m_base + uint(m_slots.size())) {
+        } else if (!inWindow(serial) && !precedes(serial, m_base)) {
             // Make room behind the window; leave the oldest stragglers behind if the window
             // would be mostly empty.
             while (m_count > 0 && serial - m_base >= sparseLimit(m_count + 1))
                 evictFront();
             if (m_count == 0)
                 m_base = serial;
-        } else if (serial < m_base && m_base + uint(m_slots.size()) - serial > sparseLimit(m_count + 1)) {
+        } else if (precedes(serial, m_base) && m_base + uint(m_slots.size()) - serial > sparseLimit(m_count + 1)) {
             m_far.insert(std::move(item), serial);
             return;
         }
@@ -90,12 +93,13 @@ private:
     static uint sparseLimit(int count) { return 2 * uint(count) + 64; }
 
     bool inWindow(uint serial) const { return serial - m_base < uint(m_slots.size()); }
+    static bool precedes(uint serial, uint other) { return qint32(serial - other) < 0; }
     Item &slot(uint serial) { return m_slots[serial - m_base]; }
     const Item &slot(uint serial) const { return m_slots[serial - m_base]; }
 
     void place(Item item, uint serial)
     {
-        if (serial < m_base) {
+        if (precedes(serial, m_base)) {
             m_slots.insert(m_slots.begin(), m_base - serial, Item());
             m_base = serial;
         } else if (serial - m_base >= uint(m_slots.size())) {

@@ -149,6 +149,9 @@ ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationMa
     ENFORCE(connect(observerAction, SIGNAL(actionsChanged(QList<QSharedPointer<QMailActionInfo> >)), this, SLOT(onActionsChanged(QList<QSharedPointer<QMailActionInfo> >))));
 
     networkSessionIdleTimer->setSingleShot(true);
+    // A coarse timer may fire up to 5% early, closing a session that has not been idle for
+    // the whole interval.
+    networkSessionIdleTimer->setTimerType(Qt::PreciseTimer);
     watchMessageServer();
 }
 
@@ -199,10 +202,13 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
     if (action.isNull())
         return ActionPointer();
 
+    // A run whose cancel is pending ends Failed: a request that joined it would end with it,
+    // never run. An interrupted run is queued as well, and is found there.
+    const ActionPointer joinable = current.isNull() || current->_cancelRequested ? ActionPointer() : current;
     if (action->_equalByPartKey) {
         // Equal descriptions of part retrievals are equal keys; their descriptions are not built.
-        if (!current.isNull() && isEqualByPartKey(*current, *action, partLocationKey))
-            return current;
+        if (!joinable.isNull() && isEqualByPartKey(*joinable, *action, partLocationKey))
+            return joinable;
         return queuedEqualByPartKey(*queue, *caches, *action, partLocationKey);
     }
     const QString &description = descriptionOf(*action);
@@ -210,19 +216,19 @@ ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::findAction(c
     case Action::MergeNever:
         return ActionPointer();
     case Action::MergeAlways:
-        if (!current.isNull() && descriptionOf(*current) == description)
-            return current;
+        if (!joinable.isNull() && descriptionOf(*joinable) == description)
+            return joinable;
         return queue->findEqual(descriptionKey(*action), [](const Action &) { return true; });
     case Action::MergeUnlessStarted:
         // A started run took its snapshot already; a request must wait for the next one.
-        if (!current.isNull() && !current->_started && descriptionOf(*current) == description)
-            return current;
+        if (!joinable.isNull() && !joinable->_started && descriptionOf(*joinable) == description)
+            return joinable;
         return queue->findEqual(descriptionKey(*action), [](const Action &candidate) { return !candidate._started; });
     case Action::MergeIfLastStoreChange: {
         // Merging behind a later store change would undo the user's last change.
         ActionPointer last = queue->lastStoreChange();
         if (last.isNull() && !current.isNull() && isStoreChange(*current))
-            last = current;
+            last = joinable;
         if (!last.isNull() && descriptionOf(*last) == description)
             return last;
         return ActionPointer();
@@ -275,7 +281,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
 
     bool displaced = false;
     if (existing.isNull()) {
-        action->_serial = ++lastSerial;
+        action->_serial = nextSerial();
         if (current.isNull()) {
             current = action;
         } else {
@@ -315,6 +321,21 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
             executeCurrent();
     }
     return serial;
+}
+
+ZavekServiceActionManager::Serial ZavekServiceActionManager::nextSerial()
+{
+    // 0 names no operation, and a serial still in use keeps naming its operation, also once
+    // the counter wraps.
+    do
+        ++lastSerial;
+    while (lastSerial == 0 || operationInfo(lastSerial));
+    return lastSerial;
+}
+
+void ZavekServiceActionManager::setLastSerialForTesting(Serial serial)
+{
+    lastSerial = serial;
 }
 
 ZavekServiceActionManager::ActionPointer ZavekServiceActionManager::getNext()

@@ -62,11 +62,13 @@ class OperationCaches;
  *   networkSessionIdleInterval(). Store changes need no network.
  * - While the message store's connection to the message server is down, nothing starts;
  *   the waiting operation starts when it comes up.
- * - When the message server leaves the session bus (it stopped or crashed), the running
- *   operation ends Failed with QMailServiceAction::Status::ErrInternalServer and a status
- *   text saying so (an interrupted one is queued again instead), serviceActivityChanged()
- *   reports Idle, and nothing starts until the server is back; then the queue goes on.
- *   Without a session bus there is no such watch.
+ * - When the message server leaves the session bus (it stopped or crashed), or its name
+ *   passes straight to another owner (a new server took over), the running operation ends
+ *   Failed with QMailServiceAction::Status::ErrInternalServer and a status text saying so
+ *   (an interrupted one is queued again instead), serviceActivityChanged() reports Idle,
+ *   and nothing starts until the server is back; then the queue goes on. A manager made
+ *   while the server is not on the bus waits for it the same way. Without a session bus
+ *   there is no such watch.
  * - An operation that the server ends with QMailServiceAction::Status::ErrInternalStateReset
  *   is started again, up to three times in a row, then reported as failed.
  *
@@ -84,7 +86,7 @@ class OperationCaches;
  *
  * Warnings are logged through Qt's message handler (qWarning) when an operation fails,
  * when it cannot start because the message server is unreachable, when the message server
- * leaves the session bus and when it returns, when the network session cannot be opened,
+ * is not on the session bus, leaves it and when it returns, when the network session cannot be opened,
  * and when the server's reports do not match the operation that runs (they are then
  * dropped).
  */
@@ -96,7 +98,8 @@ public:
     /**
      * Number of one operation, as returned by the request functions.
      *
-     * Counted from 1 in each manager; 0 is never an operation's serial. Registered with
+     * Counted from 1 in each manager; 0 is never an operation's serial. After 2^32 - 1 the
+     * count starts again at 1, passing over the serials of operations that have not ended. Registered with
      * Qt's meta-type system as "ZavekServiceActionManager::Serial" (an alias of uint), so
      * it can travel through queued connections and QVariant.
      */
@@ -246,8 +249,8 @@ public:
         /// have one (after a short fixed prefix).
         quint8 _partKeyOffset = 0;
         /// Length of the part location key under which the serial was entered; 0 while it
-        /// is not entered under one.
-        quint16 _partKeyLength = 0;
+        /// is not entered under one. A location may be of any length.
+        quint32 _partKeyLength = 0;
         /// Hash of description(), once worked out.
         uint _descriptionHash = 0;
         /// Hash of the part location key.
@@ -291,6 +294,13 @@ public:
      * nullptr. A manager that is destroyed uninstalls itself.
      */
     static void setTestInstance(ZavekServiceActionManager *manager);
+
+    /**
+     * Test support: the next request gets the serial that follows @p serial, 0 and the
+     * serials still in use skipped. Lets a test reach the wrap of the counter without four
+     * billion requests.
+     */
+    void setLastSerialForTesting(Serial serial);
 
     /**
      * Builds an independent manager with its own queue and serials.
@@ -609,6 +619,7 @@ private:
     template <typename IdRange>
     Serial enqueueFor(ActionPointer action, const QMailMessagePartContainer::Location &partLocation,
                       const IdRange &ids, const QString &partLocationKey);
+    Serial nextSerial();
     ActionPointer getNext();
     bool executeCurrent();
     void dequeue(ActionPointer action);

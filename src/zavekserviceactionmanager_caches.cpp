@@ -42,7 +42,7 @@ void OperationCaches::enterPart(ZavekServiceActionManager::Action &action, const
         Q_UNUSED(description)
         action._partKeyHash = partKeyHash(key);
     }
-    action._partKeyLength = quint16(key.size());
+    action._partKeyLength = quint32(key.size());
     m_byPart.add(key, action._partKeyHash, &action, action._serial);
 }
 

@@ -11,6 +11,8 @@
 #include <qmailstore.h>
 
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QDBusServiceWatcher>
 #include <QDebug>
 #include <QTimer>
@@ -139,14 +141,26 @@ void ZavekServiceActionManager::watchMessageServer()
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return; // no session bus, so no message server on it that could go away
-    messageServerWatcher = new QDBusServiceWatcher(QStringLiteral("org.qt.messageserver"), bus,
-                                                   QDBusServiceWatcher::WatchForRegistration
-                                                       | QDBusServiceWatcher::WatchForUnregistration,
-                                                   this);
-    ENFORCE(connect(messageServerWatcher, &QDBusServiceWatcher::serviceRegistered, this,
-                    &ZavekServiceActionManager::onMessageServerRegistered));
-    ENFORCE(connect(messageServerWatcher, &QDBusServiceWatcher::serviceUnregistered, this,
-                    &ZavekServiceActionManager::onMessageServerUnregistered));
+    const QString name = QStringLiteral("org.qt.messageserver");
+    messageServerWatcher = new QDBusServiceWatcher(name, bus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    // One signal for every change: a handover from one owner straight to the next comes
+    // without the registered and unregistered signals, and ends the old server's runs too.
+    ENFORCE(connect(messageServerWatcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+                    [this](const QString &, const QString &oldOwner, const QString &newOwner) {
+                        if (!oldOwner.isEmpty())
+                            onMessageServerUnregistered();
+                        if (!newOwner.isEmpty())
+                            onMessageServerRegistered();
+                    }));
+    // Asked after the watch is in place, so that an arrival in between is not missed. A
+    // server that is not there yet (still starting, or being restarted after a crash) would
+    // never answer what is sent to it.
+    const QDBusReply<bool> registered = bus.interface()->isServiceRegistered(name);
+    if (registered.isValid() && !registered.value()) {
+        messageServerGone = true;
+        qWarning() << "void ZavekServiceActionManager::watchMessageServer()"
+                   << "the message server is not on the session bus: nothing starts until it is there";
+    }
 }
 
 void ZavekServiceActionManager::onMessageServerUnregistered()

@@ -5,7 +5,6 @@
 #include "zavekserialwindow_p.h"
 #include "zavekserviceactionmanager.h"
 
-#include <QMap>
 #include <QSharedPointer>
 #include <QString>
 
@@ -131,11 +130,23 @@ private:
     // to none).
     ZavekServiceActionManager::Action *at(uint serial) const;
 
+    // An operation's place in queue order (see Action::_headRank).
+    struct Place {
+        quint32 headRank;
+        uint serial;
+    };
+    // Whether @p place comes before @p other in queue order: the operations put at the head,
+    // the latest first, then the appended ones by serial. Both counters may have wrapped.
+    struct Earlier {
+        bool operator()(const Place &place, const Place &other) const;
+    };
+    static Place placeOf(const ZavekServiceActionManager::Action &action);
+
     // One lane per priority; std::map keeps priorities sorted.
     std::map<int, Lane> m_lanes;
     SerialWindow<ActionPointer, BySerial> m_bySerial;
     FlatIndex<ZavekServiceActionManager::Action *, ByDescription> m_byDescription;
-    QMap<qint64, ActionPointer> m_storeChanges;
+    std::map<Place, ActionPointer, Earlier> m_storeChanges;
     // Operations put at the head so far.
     quint32 m_headPuts = 0;
 };

@@ -13,14 +13,27 @@ bool indexedByDescription(const ZavekServiceActionManager::Action &action)
         && !action._equalByPartKey;
 }
 
-// Place in queue order (see Action::_headRank): the operations put at the head, the latest
-// first, then the appended ones by serial.
-qint64 orderOf(const ZavekServiceActionManager::Action &action)
+// Counter order across a wrap: live serials (and head ranks) are far fewer than 2^31 apart.
+bool precedes(quint32 value, quint32 other)
 {
-    return action._headRank ? -qint64(action._headRank) : qint64(action._serial);
+    return qint32(value - other) < 0;
 }
 
 } // namespace
+
+ActionQueue::Place ActionQueue::placeOf(const ZavekServiceActionManager::Action &action)
+{
+    return Place{action._headRank, action._serial};
+}
+
+bool ActionQueue::Earlier::operator()(const Place &place, const Place &other) const
+{
+    if (place.headRank && other.headRank)
+        return precedes(other.headRank, place.headRank);
+    if (place.headRank || other.headRank)
+        return place.headRank != 0;
+    return precedes(place.serial, other.serial);
+}
 
 void ActionQueue::append(const ActionPointer &action)
 {
@@ -64,12 +77,14 @@ void ActionQueue::insert(const ActionPointer &action, bool atHead)
             lane.head = serial;
         lane.tail = serial;
     }
-    entry->_headRank = atHead ? ++m_headPuts : 0;
+    if (atHead && ++m_headPuts == 0)
+        ++m_headPuts; // 0 marks an appended operation
+    entry->_headRank = atHead ? m_headPuts : 0;
 
     if (indexedByDescription(*entry))
         linkEqual(entry, atHead);
     if (isStoreChange(*action))
-        m_storeChanges.insert(orderOf(*entry), action);
+        m_storeChanges.emplace(placeOf(*entry), action);
 }
 
 void ActionQueue::linkEqual(ZavekServiceActionManager::Action *action, bool atHead)
@@ -134,7 +149,7 @@ ActionPointer ActionQueue::remove(uint serial)
     if (indexedByDescription(*entry))
         unlinkEqual(entry);
     if (isStoreChange(*action))
-        m_storeChanges.remove(orderOf(*entry));
+        m_storeChanges.erase(placeOf(*entry));
     return action;
 }
 
@@ -151,7 +166,7 @@ uint ActionQueue::firstSerial() const
     const ZavekServiceActionManager::Action *head = nullptr;
     for (const auto &lane : m_lanes) {
         const ZavekServiceActionManager::Action *laneHead = at(lane.second.head);
-        if (laneHead && (!head || orderOf(*laneHead) < orderOf(*head)))
+        if (laneHead && (!head || Earlier()(placeOf(*laneHead), placeOf(*head))))
             head = laneHead;
     }
     return head ? head->_serial : 0;
@@ -176,7 +191,7 @@ ActionPointer ActionQueue::find(uint serial) const
 
 ActionPointer ActionQueue::lastStoreChange() const
 {
-    return m_storeChanges.isEmpty() ? ActionPointer() : m_storeChanges.last();
+    return m_storeChanges.empty() ? ActionPointer() : m_storeChanges.rbegin()->second;
 }
 
 } // namespace ZavekServiceActionManagerPrivate

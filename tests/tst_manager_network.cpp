@@ -220,13 +220,17 @@ void TestManagerNetwork::idleTimerFollowsReportsAndRequests()
 
 void TestManagerNetwork::idleSessionIsClosedAndReleased()
 {
-    fixture.manager->setNetworkSessionIdleInterval(10);
+    const int interval = 1000;
+    fixture.manager->setNetworkSessionIdleInterval(interval);
     QTest::ignoreMessage(QtWarningMsg, goOnline.constData());
     fixture.manager->sync(account);
     QPointer<ZavekScriptedNetworkSession> session = fixture.network->lastSession();
     session->reportOpened();
+    QElapsedTimer idle;
+    idle.start();
     fixture.server()->succeed(fixture.running());
-    QTRY_COMPARE(session->closeCalls(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(session->closeCalls(), 1, 10 * interval);
+    QVERIFY2(idle.elapsed() >= interval, "closed before the messaging system was idle for the whole interval");
     session->reportClosed();
     QTRY_VERIFY(session.isNull());
     // Released: the next network request while offline opens a new session.

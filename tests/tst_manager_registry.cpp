@@ -40,6 +40,9 @@ private slots:
     void lookupsFollowTheOperations();
     void queuedReceiversAndStreamsKnowTheTypes();
     void longQueueKeepsItsLookups();
+    void partLocationsOfAnyLength_data();
+    void partLocationsOfAnyLength();
+    void serialsWrapPastZeroAndKeepTheQueueOrder();
 
 private:
     ManagerFixture fixture;
@@ -222,6 +225,56 @@ void TestManagerRegistry::longQueueKeepsItsLookups()
     }
     QCOMPARE(manager->retrieveMessagePart(fixture.part(1000 + 2997, 2)), serials.at(2997));
     QCOMPARE(manager->operations(QMailMessageId(1000 + 2997)), (QList<uint>{serials.at(2997), serials.at(2997)}));
+}
+
+void TestManagerRegistry::partLocationsOfAnyLength_data()
+{
+    QTest::addColumn<int>("length");
+    QTest::newRow("65,535") << 65535;
+    QTest::newRow("65,536") << 65536;
+    QTest::newRow("70,000") << 70000;
+}
+
+void TestManagerRegistry::partLocationsOfAnyLength()
+{
+    // An entry left behind under a long location would name an operation that is gone.
+    QFETCH(int, length);
+    QString text = QLatin1String(length % 2 ? "7-1" : "7-11");
+    while (text.size() < length)
+        text += QLatin1String(".1");
+    const QMailMessagePartContainer::Location location(text);
+    QCOMPARE(location.toString(true).size(), length);
+    Manager *manager = fixture.manager.data();
+    const uint part = manager->retrieveMessagePart(location);
+    const uint range = manager->retrieveMessagePartRange(location, 10);
+    QCOMPARE(manager->retrieveMessagePartRange(location, 10), range);
+    QCOMPARE(manager->operations(location), (QList<uint>{part, range, range}));
+    QCOMPARE(fixture.succeedAll(), 2);
+    QVERIFY(manager->operations(location).isEmpty());
+    QVERIFY(manager->operations(QMailMessageId(7)).isEmpty());
+}
+
+void TestManagerRegistry::serialsWrapPastZeroAndKeepTheQueueOrder()
+{
+    Manager *manager = fixture.manager.data();
+    const QMailMessageIdList ids{QMailMessageId(3)};
+    const uint running = manager->retrieveMessagePart(fixture.part(1, 1));
+    manager->setLastSerialForTesting(0xfffffffdu);
+    const uint read = manager->flagMessages(ids, QMailMessage::Read, 0);
+    const uint sync = manager->sync(QMailAccountId(1));
+    const uint unread = manager->flagMessages(ids, 0, QMailMessage::Read);
+    const uint readAgain = manager->flagMessages(ids, QMailMessage::Read, 0);
+    const uint part = manager->retrieveMessagePart(fixture.part(1, 2));
+    // 0 is never a serial, nor is one still in use; the user's last change stays the last.
+    QCOMPARE((QList<uint>{running, read, sync, unread, readAgain, part}), (QList<uint>{1, 0xfffffffeu, 0xffffffffu, 2, 3, 4}));
+    QCOMPARE(manager->flagMessages(ids, QMailMessage::Read, 0), readAgain);
+    QCOMPARE(manager->retrieveMessagePart(fixture.part(1, 2)), part);
+    QCOMPARE(manager->operationInfo(part)->messagePartLocation().toString(true), QStringLiteral("1-2"));
+    fixture.log->take();
+    manager->stop();   // the queue first, in queue order
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Failed 1030", read), line("A%1 Failed 1030", sync),
+                                                     line("A%1 Failed 1030", unread), line("A%1 Failed 1030", readAgain),
+                                                     line("A%1 Failed 1030", part)}));
 }
 
 QTEST_GUILESS_MAIN(TestManagerRegistry)

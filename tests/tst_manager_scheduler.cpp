@@ -36,6 +36,8 @@ private slots:
     void operationWaitingWhileHundredsPassRunsOnceUnderItsSerial();
     void internalStateResetRestartsAtMostThreeTimes();
     void cancelledRunIsAskedEachTimeAndNeverRestarted();
+    void equalRequestNeverJoinsACancelledRun_data();
+    void equalRequestNeverJoinsACancelledRun();
     void resetWhileTheStoreIsUnreachableRestartsOnceItIsBack();
     void waitingOperationStartsWhenConditionsChange();
     void receiverQueueingDuringCompletionStartsItOnce();
@@ -320,6 +322,32 @@ void TestManagerScheduler::cancelledRunIsAskedEachTimeAndNeverRestarted()
     fixture.server()->fail(fixture.running(), Status::ErrInternalStateReset);
     QCOMPARE(fixture.server()->requestCount(), 1);
     QCOMPARE(fixture.log->take(), (QStringList{line("S%1 1041", serial), line("A%1 Failed 1041", serial)}));
+}
+
+void TestManagerScheduler::equalRequestNeverJoinsACancelledRun_data()
+{
+    const QMailMessageIdList ids{QMailMessageId(3)};
+    QTest::addColumn<Issue>("request");
+    QTest::newRow("part") << Issue([](Manager &m) { return m.retrieveMessagePart(ManagerFixture::part(3, 1)); });
+    QTest::newRow("flag") << Issue([=](Manager &m) { return m.flagMessages(ids, QMailMessage::Read, 0); });
+    QTest::newRow("delete") << Issue([=](Manager &m) { return m.deleteMessages(ids); });
+}
+
+void TestManagerScheduler::equalRequestNeverJoinsACancelledRun()
+{
+    // Asked again while the cancel of its run is pending: the user's new request runs on its own, after it.
+    QFETCH(Issue, request);
+    fixture.server()->setAnswerCancellations(false);
+    const uint cancelled = request(*fixture.manager);
+    fixture.manager->cancelOperation(cancelled);
+    const uint again = request(*fixture.manager);
+    QVERIFY(again != cancelled);
+    QCOMPARE(request(*fixture.manager), again);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Action finished .* error: 1030"));
+    fixture.server()->answerCancellation(fixture.running());
+    QCOMPARE(fixture.succeedAll(), 1);
+    QCOMPARE(fixture.server()->requestCount(), 2);
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Failed 1030", cancelled), line("A%1 Successful 0", again)}));
 }
 
 void TestManagerScheduler::resetWhileTheStoreIsUnreachableRestartsOnceItIsBack()

@@ -1,13 +1,14 @@
 // The message server's name leaving the session bus: the real client library reports
 // nothing of the run it lost, so the manager ends that run itself and holds the queue
-// until the name is back. A private dbus-daemon stands for the session bus; a second
-// connection of this process takes and gives up the server's name.
+// until the name is back. A private dbus-daemon stands for the session bus, where the
+// stand-in server owns the name; a second connection of this process takes it over.
 
 #include "childprocess.h"
 #include "managerfixture.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QtTest>
 
 using Manager = ZavekServiceActionManager;
@@ -35,25 +36,25 @@ private slots:
             QSKIP(qPrintable(QStringLiteral("needs a private session bus: %1").arg(error)));
         // Read when the manager first opens the session bus.
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toLocal8Bit());
-        server = QDBusConnection::connectToBus(bus.address(), QStringLiteral("stand-in server"));
-        QVERIFY(server.isConnected());
+        other = QDBusConnection::connectToBus(bus.address(), QStringLiteral("another server"));
+        QVERIFY(other.isConnected());
     }
     void cleanupTestCase()
     {
-        QDBusConnection::disconnectFromBus(QStringLiteral("stand-in server"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("another server"));
         bus.stop();
     }
     void init()
     {
-        QVERIFY(server.registerService(QLatin1String(serverName)));
         fixture.start();
+        QVERIFY(fixture.server()->isOnSessionBus());
         account = fixture.addAccount();
         fixture.server()->setAnswerCancellations(false); // a dead server answers nothing
     }
     void cleanup()
     {
-        server.unregisterService(QLatin1String(serverName));
         fixture.finish();
+        other.unregisterService(QLatin1String(serverName));   // the stand-in, queued, has it again
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -63,24 +64,28 @@ private slots:
     void lostRequestLeavesNoStuckAction_data();
     void lostRequestLeavesNoStuckAction();
     void requestFromTheLostRunsReportLeavesTheQueueGoing();
+    void equalRequestFromTheLostRunsReportRunsAfterIt();
+    void managerMadeWhileTheServerIsAbsentWaitsForIt();
+    void handoverToAnotherOwnerIsALossAndAReturn();
 
 private:
     void loseServer()
     {
         QTest::ignoreMessage(QtWarningMsg, lostWarning);
-        QVERIFY(server.unregisterService(QLatin1String(serverName)));
+        fixture.server()->leaveSessionBus();
+        QVERIFY(!fixture.server()->isOnSessionBus());
     }
     // The manager starts the next request on the server's return.
     void serverReturns()
     {
         QTest::ignoreMessage(QtWarningMsg, backWarning);
         const int before = fixture.server()->requestCount();
-        QVERIFY(server.registerService(QLatin1String(serverName)));
+        fixture.server()->joinSessionBus();
         QTRY_COMPARE_WITH_TIMEOUT(fixture.server()->requestCount(), before + 1, busTimeoutMs);
     }
 
     ZavekTest::PrivateSessionBus bus;
-    QDBusConnection server{QString()};
+    QDBusConnection other{QString()};
     ManagerFixture fixture;
     QMailAccountId account;
 };
@@ -192,6 +197,60 @@ void TestManagerServerLoss::requestFromTheLostRunsReportLeavesTheQueueGoing()
     fixture.succeedAll();
     QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "retrieveMessagePart", "exportUpdates"}));
     QCOMPARE(warnings.count(QRegularExpression("dropped")), 0);
+}
+
+void TestManagerServerLoss::equalRequestFromTheLostRunsReportRunsAfterIt()
+{
+    // Asked again from the lost run's failure report: it must not join the run that is over.
+    const QMailMessagePartContainer::Location part = fixture.part(1, 1);
+    uint again = 0;
+    connect(fixture.manager.data(), &Manager::statusChanged, this,
+            [&] { again = fixture.manager->retrieveMessagePart(part); });
+    const uint lost = fixture.manager->retrieveMessagePart(part);
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    loseServer();
+    QTRY_VERIFY_WITH_TIMEOUT(again != 0, busTimeoutMs);
+    QVERIFY(again != lost);
+    serverReturns();
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "retrieveMessagePart"}));
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Failed %2", lost, Status::ErrInternalServer),
+                                                     line("A%1 Successful %2", again)}));
+}
+
+void TestManagerServerLoss::managerMadeWhileTheServerIsAbsentWaitsForIt()
+{
+    // A client started while the server is down (crashed and being restarted): its requests
+    // wait for the server instead of being sent to nobody.
+    fixture.manager.reset();
+    fixture.server()->leaveSessionBus();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("watchMessageServer\\(\\) the message server is not on the session bus"));
+    fixture.manager.reset(new Manager(fixture.network->createManager()));
+    fixture.log.reset(new SignalLog(fixture.manager.data()));
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    const uint sync = fixture.manager->sync(account);
+    QCOMPARE(fixture.server()->requestCount(), 0);
+    serverReturns();
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(ends(fixture.log->take()), QStringList{line("A%1 Successful %2", sync)});
+}
+
+void TestManagerServerLoss::handoverToAnotherOwnerIsALossAndAReturn()
+{
+    // The name passes from the old server to a new one in one change, with no gap.
+    const uint lost = fixture.manager->sync(account);
+    const uint queued = fixture.manager->exportUpdates(account);
+    QTest::ignoreMessage(QtWarningMsg, lostWarning);
+    QTest::ignoreMessage(QtWarningMsg, waitingWarning);
+    QTest::ignoreMessage(QtWarningMsg, backWarning);
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = other.interface()->registerService(
+            QLatin1String(serverName), QDBusConnectionInterface::ReplaceExistingService, QDBusConnectionInterface::DontAllowReplacement);
+    QCOMPARE(reply.value(), QDBusConnectionInterface::ServiceRegistered);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.server()->requestCount(), 2, busTimeoutMs);
+    fixture.server()->succeed(fixture.running());
+    QCOMPARE(fixture.calls(), (QStringList{"synchronizeAll", "exportUpdates"}));
+    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Failed %2", lost, Status::ErrInternalServer),
+                                                     line("A%1 Successful %2", queued)}));
 }
 
 QTEST_GUILESS_MAIN(TestManagerServerLoss)

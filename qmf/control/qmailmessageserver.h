@@ -143,6 +143,14 @@ public:
     // The info objects turn Successful; the action leaves the list on the next turn.
     void completeObservedAction(QMailActionId id);
 
+    // Presence on the session bus. Like the real server, the stand-in owns the server's bus
+    // name when a session bus exists (queued behind an earlier owner, and letting a later
+    // one take it over), so that clients which watch the name see it there. reset() joins
+    // again. Without a session bus both are no-ops and isOnSessionBus() is false.
+    void joinSessionBus();
+    void leaveSessionBus();
+    bool isOnSessionBus() const;
+
     // Automatic mode: a directory of .eml files standing for the account's remote mailbox.
     void setRemoteMailbox(const QMailAccountId &account, const QString &directory);
     QString remoteMailbox(const QMailAccountId &account) const;

@@ -4,6 +4,9 @@
 #include "qmailstore.h"
 #include "qmailstorecontrol.h"
 
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QTimer>
 #include <QtDebug>
 
@@ -15,6 +18,12 @@ namespace {
 
 // Set while the singleton exists; actions outliving it at process exit find it gone.
 MessageServerPrivate *s_server = nullptr;
+
+const QString &messageServerName()
+{
+    static const QString name = QStringLiteral("org.qt.messageserver");
+    return name;
+}
 
 const QString &cancelledText()
 {
@@ -169,6 +178,7 @@ MessageServer::MessageServer()
 {
     s_server = d.data();
     qmfRegisterServiceActionTypes();
+    joinSessionBus();
 }
 
 MessageServer::~MessageServer()
@@ -199,6 +209,31 @@ void MessageServer::reset()
     for (QMailServiceAction *action : qAsConst(d->actions))
         QMailServiceActionPrivate::get(action)->forgetRequest();
     QmfStandIn::setIpcConnectionEstablished(true);
+    joinSessionBus();
+}
+
+void MessageServer::joinSessionBus()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || isOnSessionBus())
+        return;
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
+            messageServerName(), QDBusConnectionInterface::QueueService, QDBusConnectionInterface::AllowReplacement);
+    if (!reply.isValid())
+        qWarning() << "QmfStandIn::MessageServer: cannot take the message server's bus name:" << reply.error().message();
+}
+
+void MessageServer::leaveSessionBus()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected())
+        bus.interface()->unregisterService(messageServerName());
+}
+
+bool MessageServer::isOnSessionBus() const
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()->serviceOwner(messageServerName()).value() == bus.baseService();
 }
 
 void MessageServer::setMode(Mode mode)

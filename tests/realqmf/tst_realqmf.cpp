@@ -121,6 +121,7 @@ private slots:
     void wrongPasswordRelaysTheLoginError();
     void imapServerDyingDuringASyncFailsIt();
     void messageServerKilledDuringARetrievalEndsItOnce();
+    void managerMadeWhileTheMessageServerIsDownWaitsForIt();
 
 private:
     // Waits until the serial's run has started on the server.
@@ -329,6 +330,24 @@ void TestRealQmf::messageServerKilledDuringARetrievalEndsItOnce()
     const uint again = manager->retrieveMessagePart(text);
     QVERIFY(endsAs(again, QMailServiceAction::Successful));
     QVERIFY(QMailMessage(message.id()).partAt(text).contentAvailable());
+}
+
+void TestRealQmf::managerMadeWhileTheMessageServerIsDownWaitsForIt()
+{
+    // A client started while the message server is being restarted after a crash: its
+    // requests wait for the server, and run once it is there.
+    outcomes.reset();
+    manager.reset();
+    stack.killMessageServer();
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the message server is not on the session bus"));
+    manager.reset(new Manager);
+    outcomes.reset(new Outcomes(manager.data()));
+    const uint sync = manager->sync(account);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the message server is back"));
+    QVERIFY(stack.startMessageServer());
+    QVERIFY(endsAs(sync, QMailServiceAction::Successful));
+    const uint again = manager->sync(account);
+    QVERIFY(endsAs(again, QMailServiceAction::Successful));
 }
 
 int main(int argc, char *argv[])

@@ -233,6 +233,8 @@ void MailSession::onActivityChanged(Serial serial, QMailServiceAction::Activity 
         ++m_failures;
     m_unfinished.remove(serial);
     m_lastActivity.remove(serial);
+    if (m_unfinished.isEmpty())
+        m_ownWorkDoneSince.start();
     if (m_unfinished.isEmpty() && m_next) {
         // Leave the manager's signal before queueing the next step.
         QTimer::singleShot(0, this, [this] {
@@ -257,8 +259,10 @@ void MailSession::onSessionCreated(ZavekScriptedNetworkSession *session)
             m_view.note(QStringLiteral("-- network: session closed"));
             return;
         }
-        m_view.note(QStringLiteral("-- network: session closed %1 ms after the messaging system fell idle")
-                        .arg(m_idleSince.isValid() ? m_idleSince.elapsed() : 0));
+        const qint64 idle = m_idleSince.isValid() && m_ownWorkDoneSince.isValid()
+                ? qMin(m_idleSince.elapsed(), m_ownWorkDoneSince.elapsed())
+                : 0;
+        m_view.note(QStringLiteral("-- network: session closed %1 ms after the messaging system fell idle").arg(idle));
         QCoreApplication::exit(m_failures == 0 ? 0 : 1);
     });
 }

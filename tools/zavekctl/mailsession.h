@@ -66,7 +66,10 @@ private:
     std::function<void()> m_next;
     ZavekServiceActionManager::Serial m_refreshSerial = 0;
     ZavekServiceActionManager::Serial m_preemptedSerial = 0;
+    // The manager's idle countdown starts when the whole system is idle and its own last
+    // request has ended, whichever comes later; the narration measures from the same moment.
     QElapsedTimer m_idleSince;
+    QElapsedTimer m_ownWorkDoneSince;
     bool m_finished = false;
     bool m_sessionCreated = false;
 };

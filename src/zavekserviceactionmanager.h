@@ -86,9 +86,9 @@ class OperationCaches;
  *
  * Warnings are logged through Qt's message handler (qWarning) when an operation fails,
  * when it cannot start because the message server is unreachable, when the message server
- * is not on the session bus, leaves it and when it returns, when the network session cannot be opened,
- * and when the server's reports do not match the operation that runs (they are then
- * dropped).
+ * is not on the session bus at the start, when it leaves the bus and when it returns, when
+ * the network session cannot be opened, and when the server's reports do not match the
+ * operation that runs (they are then dropped).
  */
 class ZavekServiceActionManager : public QObject
 {
@@ -99,9 +99,9 @@ public:
      * Number of one operation, as returned by the request functions.
      *
      * Counted from 1 in each manager; 0 is never an operation's serial. After 2^32 - 1 the
-     * count starts again at 1, passing over the serials of operations that have not ended. Registered with
-     * Qt's meta-type system as "ZavekServiceActionManager::Serial" (an alias of uint), so
-     * it can travel through queued connections and QVariant.
+     * count starts again at 1, passing over the serials of operations that have not ended.
+     * Registered with Qt's meta-type system as "ZavekServiceActionManager::Serial" (an alias
+     * of uint), so it can travel through queued connections and QVariant.
      */
     typedef uint Serial;
 

@@ -146,6 +146,23 @@ private slots:
         QCOMPARE(message.body().data(), QStringLiteral("body\nline\n"));
     }
 
+    void enclosedMessageBeforeBlankLine_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("with body") << QByteArray("Subject: s\n\nremoved\n");
+        // No empty line: all header to KMime, which gave it back with a line end added.
+        QTest::newRow("without body") << QByteArray("Message removed\n");
+    }
+
+    void enclosedMessageBeforeBlankLine()
+    {
+        // The line end before a delimiter is the delimiter's (RFC 2046, 5.1.1); the blank line is the body's.
+        QFETCH(QByteArray, content);
+        const QMailMessage message = QMailMessage::fromRfc2822("Content-Type: multipart/mixed; boundary=b\n\n--b\n"
+                                                               "Content-Type: message/rfc822\n\n" + content + "\n--b--\n");
+        QCOMPARE(message.partAt(0).body().data(QMailMessageBody::Decoded), content);
+    }
+
     void digestAndFoldedHeaders()
     {
         const QMailMessage message = QMailMessage::fromRfc2822(

@@ -280,6 +280,15 @@ bool isNoPart(KMime::Content *child, bool last, const QByteArray &text, const QB
     return onlyFields(head) && text.contains(head + "--" + boundary);
 }
 
+// Frozen, KMime keeps the text of every part as written; otherwise it hands an enclosed
+// message back reassembled, with a line end added after a header that has no body.
+void parseAsWritten(KMime::Content &content, const QByteArray &text)
+{
+    content.setContent(text);
+    content.setFrozen(true);
+    content.parse();
+}
+
 // What a parse reads from: the text as given, the text as KMime reads it (LF line ends), and
 // whether the text had CRLF line ends only.
 struct Source {
@@ -306,8 +315,7 @@ void fillContainer(QMailMessagePartContainer &container, KMime::Content *content
         && kmimeType->boundary() != boundary) {
         // KMime does not decode a boundary written in RFC 2231 form: hand it the decoded one.
         reparsed.reset(new KMime::Content);
-        reparsed->setContent("Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n" + content->encodedBody());
-        reparsed->parse();
+        parseAsWritten(*reparsed, "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n" + content->encodedBody());
         children = reparsed->contents();
     }
     if (type.matches("multipart") && !children.isEmpty() && !content->bodyIsMessage()) {
@@ -484,8 +492,7 @@ void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContai
     source.lfText = toLineFeeds(body);
     source.crlf = onlyCrlf(body);
     KMime::Content content;
-    content.setContent("Content-Type: " + type.toString(false) + "\n\n" + source.lfText);
-    content.parse();
+    parseAsWritten(content, "Content-Type: " + type.toString(false) + "\n\n" + source.lfText);
     const QVector<KMime::Content *> children = content.contents();
     QMailMessagePartContainerPrivate *p = of(container);
     p->parts.clear();
@@ -504,13 +511,10 @@ void parseMessage(QMailMessage &message, const QByteArray &text)
 {
     KMime::Content content;
     const QByteArray lfText = toLineFeeds(text);
-    content.setContent(lfText);
-    content.parse();
+    parseAsWritten(content, lfText);
     const QByteArray repaired = withoutRepeatedDelimiters(lfText, &content);
-    if (!repaired.isEmpty()) {
-        content.setContent(repaired);
-        content.parse();
-    }
+    if (!repaired.isEmpty())
+        parseAsWritten(content, repaired);
     Source source;
     source.text = text;
     source.lfText = repaired.isEmpty() ? lfText : repaired;

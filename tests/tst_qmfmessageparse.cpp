@@ -163,6 +163,43 @@ private slots:
         QCOMPARE(message.partAt(0).body().data(QMailMessageBody::Decoded), content);
     }
 
+    void rawEightBitHeaderText_data()
+    {
+        // gb is "mail" written in GB2312.
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("parts");
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("expected");
+        const QByteArray gb = "\xd3\xca\xbc\xfe";
+        const QString mail = QStringLiteral("\u90ae\u4ef6");
+        const QByteArray plainGb = "--b\nContent-Type: text/plain; charset=gb2312\n\nx\n--b--\n";
+        const QByteArray htmlGb = "--b\nContent-Type: text/html; charset=gb2312\n\n<p>x</p>\n--b--\n";
+        QTest::newRow("message's charset") << QByteArray("text/plain; charset=gb2312") << QByteArray("x\n") << gb << mail;
+        QTest::newRow("plain text part's before HTML's")
+            << QByteArray("multipart/alternative; boundary=b")
+            << QByteArray("--b\nContent-Type: text/html; charset=big5\n\n<p>x</p>\n" + plainGb) << gb << mail;
+        QTest::newRow("HTML part's") << QByteArray("multipart/alternative; boundary=b") << htmlGb << gb << mail;
+        QTest::newRow("UTF-8 before a part's") << QByteArray("multipart/mixed; boundary=b") << plainGb
+                                               << mail.toUtf8() << mail;
+        // 8-bit text where ASCII is declared is mislabelled: Latin-1 keeps it readable.
+        QTest::newRow("declared ASCII") << QByteArray("text/plain; charset=us-ascii") << QByteArray("x\n")
+                                        << QByteArray("Gr\xfc\xdf" "e") << QStringLiteral("Gr\u00fc\u00dfe");
+    }
+
+    void rawEightBitHeaderText()
+    {
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, parts);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, expected);
+        const QMailMessage message = QMailMessage::fromRfc2822("From: " + text + " <a@north.example>\nTo: " + text
+                                                               + " <b@south.example>\nSubject: " + text
+                                                               + "\nContent-Type: " + contentType + "\n\n" + parts);
+        QCOMPARE(message.subject(), expected);
+        QCOMPARE(message.from().name(), expected);
+        QCOMPARE(message.QMailMessageMetaData::recipients().value(0).name(), expected);
+    }
+
     void digestAndFoldedHeaders()
     {
         const QMailMessage message = QMailMessage::fromRfc2822(

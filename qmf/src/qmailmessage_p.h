@@ -113,8 +113,9 @@ namespace QmfMessageCodec {
 std::unique_ptr<QMailCodec> codecFor(QMailMessageBody::TransferEncoding encoding, bool text);
 QMailMessageBody::TransferEncoding encodingFromName(const QByteArray &name);
 QByteArray encodingName(QMailMessageBody::TransferEncoding encoding);
-// Header text in charset; without one, detected, and Latin-1 when nothing fits.
-QString toUnicode(const QByteArray &bytes, const QByteArray &charset);
+// Header text in charset; without one, detected, else in fallbackCharset, and Latin-1 when
+// nothing fits.
+QString toUnicode(const QByteArray &bytes, const QByteArray &charset, const QByteArray &fallbackCharset = QByteArray());
 }
 
 #endif // QMAILMESSAGE_P_H

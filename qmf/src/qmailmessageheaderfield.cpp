@@ -234,7 +234,7 @@ QString textOf(const QByteArray &bytes, const QByteArray &charset)
 
 } // namespace
 
-QString QmfMessageCodec::toUnicode(const QByteArray &bytes, const QByteArray &charset)
+QString QmfMessageCodec::toUnicode(const QByteArray &bytes, const QByteArray &charset, const QByteArray &fallbackCharset)
 {
     if (!charset.isEmpty() && !charset.toLower().contains("ascii")) {
         if (QTextCodec *codec = QMailCodec::codecForName(charset))
@@ -244,6 +244,8 @@ QString QmfMessageCodec::toUnicode(const QByteArray &bytes, const QByteArray &ch
         const QByteArray detected = QMailCodec::autoDetectEncoding(bytes).toLatin1();
         if (!detected.isEmpty() && !detected.toUpper().startsWith("ISO-8859-"))
             return QMailCodec::codecForName(detected)->toUnicode(bytes);
+        if (QTextCodec *codec = QMailCodec::codecForName(fallbackCharset))
+            return codec->toUnicode(bytes);
         // Text declared ASCII has no 8-bit characters to give.
         if (!charset.isEmpty())
             return QString::fromLatin1(asciiOnly(QString::fromLatin1(bytes)));

@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -457,14 +458,57 @@ QString previewOf(const QMailMessage &message)
     return QString();
 }
 
+bool hasEightBitBytes(const QByteArray &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](char c) { return uchar(c) >= 0x80; });
+}
+
+// The text of the header fields people read (subject, names). A field written in raw 8-bit,
+// against RFC 2047 but common, is read as the platform library reads it: in the message's
+// charset; when it names none, as detected, else in the charset of its first plain text
+// part, else of its first HTML part. 8-bit text where ASCII is declared is mislabelled: it
+// is read as Latin-1 rather than dropped.
+class HeaderText
+{
+public:
+    explicit HeaderText(const QMailMessage &message)
+        : m_message(message), m_charset(message.contentType().charset())
+    {
+        if (m_charset.isEmpty()) {
+            const QMailMessagePartContainer *text = message.findPlainTextContainer();
+            if (!text)
+                text = message.findHtmlContainer();
+            if (text)
+                m_partCharset = text->contentType().charset();
+        } else if (m_charset.toLower().contains("ascii")) {
+            m_charset.clear();
+        }
+    }
+
+    QString operator()(const QString &name) const
+    {
+        const QByteArray raw = QMailMessagePartContainerPrivate::of(m_message)->fieldValue(name.toLatin1()).trimmed();
+        return hasEightBitBytes(raw) ? QmfMessageCodec::toUnicode(raw, m_charset, m_partCharset) : m_message.headerFieldText(name);
+    }
+
+private:
+    const QMailMessage &m_message;
+    QByteArray m_charset;
+    QByteArray m_partCharset;
+};
+
 void fillMetaData(QMailMessage &message, int size)
 {
     message.setMessageType(QMailMessage::Email);
-    const QString from = message.headerFieldText(QStringLiteral("From"));
+    const HeaderText headerText(message);
+    const QString from = headerText(QStringLiteral("From"));
     message.QMailMessageMetaData::setFrom(from.isEmpty() ? QMailAddress() : QMailAddress(from));
-    message.QMailMessageMetaData::setSubject(message.headerFieldText(QStringLiteral("Subject")));
+    message.QMailMessageMetaData::setSubject(headerText(QStringLiteral("Subject")));
     message.QMailMessageMetaData::setDate(dateOf(message));
-    message.QMailMessageMetaData::setRecipients(message.recipients());
+    QList<QMailAddress> recipients;
+    for (const char *field : {"To", "Cc", "Bcc"})
+        recipients += QMailAddress::fromStringList(headerText(QString::fromLatin1(field)));
+    message.QMailMessageMetaData::setRecipients(recipients);
     message.setRfcId(message.headerFieldText(QStringLiteral("Message-ID")).trimmed());
     message.setListId(message.headerFieldText(QStringLiteral("List-ID")).trimmed());
     message.setSize(uint(qMax(0, size)));

@@ -173,12 +173,13 @@ private slots:
         const QByteArray gb = "\xd3\xca\xbc\xfe";
         const QString mail = QStringLiteral("\u90ae\u4ef6");
         const QByteArray plainGb = "--b\nContent-Type: text/plain; charset=gb2312\n\nx\n--b--\n";
-        const QByteArray htmlGb = "--b\nContent-Type: text/html; charset=gb2312\n\n<p>x</p>\n--b--\n";
         QTest::newRow("message's charset") << QByteArray("text/plain; charset=gb2312") << QByteArray("x\n") << gb << mail;
         QTest::newRow("plain text part's before HTML's")
             << QByteArray("multipart/alternative; boundary=b")
             << QByteArray("--b\nContent-Type: text/html; charset=big5\n\n<p>x</p>\n" + plainGb) << gb << mail;
-        QTest::newRow("HTML part's") << QByteArray("multipart/alternative; boundary=b") << htmlGb << gb << mail;
+        QTest::newRow("HTML part's") << QByteArray("multipart/alternative; boundary=b")
+                                     << QByteArray("--b\nContent-Type: text/html; charset=windows-1252\n\n<p>x</p>\n--b--\n")
+                                     << QByteArray("5 \x80") << QStringLiteral("5 \u20ac");
         QTest::newRow("UTF-8 before a part's") << QByteArray("multipart/mixed; boundary=b") << plainGb
                                                << mail.toUtf8() << mail;
         // 8-bit text where ASCII is declared is mislabelled: Latin-1 keeps it readable.

@@ -297,6 +297,34 @@ private slots:
         QCOMPARE(stamp.toUTC(), utc);
         QCOMPARE(stamp.toLocalTime().toUTC(), utc);
     }
+
+    // A value too long for one line goes into RFC 2231 sections; however long the name,
+    // writing them ends, and reading joins them again.
+    void parameterSections_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<bool>("warns");
+        const QByteArray n67(67, 'n'), n68(68, 'n'), n69(69, 'n');
+        QTest::newRow("one byte a section") << n68 << QByteArray("abc") << "; " + n68 + "*0=a; " + n68 + "*1=b; " + n68 + "*2=c" << false;
+        QTest::newRow("no room: whole") << n69 << QByteArray("abc") << "; " + n69 + "=abc" << true;
+        QTest::newRow("escape opens a short section") << n67 + '*' << QByteArray("%41%42") << "; " + n67 + "*0*=%41; " + n67 + "*1*=%42" << false;
+    }
+
+    void parameterSections()
+    {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, written);
+        QFETCH(bool, warns);
+        if (warns)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessageHeaderField::setParameter: a name of")));
+        QMailMessageContentType type("text/plain");
+        type.setParameter(name, value);
+        QCOMPARE(type.toString(false, false), "text/plain" + written);
+        QCOMPARE(type.parameter(name.split('*').first()), value);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestQmfMessageModel)

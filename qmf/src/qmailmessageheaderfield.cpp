@@ -387,9 +387,13 @@ void QMailMessageHeaderField::setParameter(const QByteArray &name, const QByteAr
     }
 
     // A value too long for one line is written as numbered sections (RFC 2231), never
-    // cutting a "%XX" escape of an encoded value.
+    // cutting a "%XX" escape of an encoded value. A name that leaves no room for even one
+    // byte per section would make sections without end: the value is then written whole.
     const int maxSection = 78 - 9 - base.size();
-    if (value.size() <= maxSection) {
+    if (maxSection < 1 && !value.isEmpty())
+        qWarning() << "QMailMessageHeaderField::setParameter: a name of" << base.size()
+                   << "bytes leaves no room for sections; the value is written whole";
+    if (value.size() <= maxSection || maxSection < 1) {
         const ParameterType parameter = qMakePair(encoded ? base + '*' : base, value);
         if (position < 0)
             d->parameters.append(parameter);
@@ -401,9 +405,10 @@ void QMailMessageHeaderField::setParameter(const QByteArray &name, const QByteAr
     for (QByteArray rest = value; !rest.isEmpty();) {
         int cut = maxSection;
         if (encoded && rest.size() > maxSection) {
-            const int percent = rest.indexOf('%', maxSection - 2);
+            // A section shorter than an escape that starts with one holds just the escape.
+            const int percent = rest.indexOf('%', qMax(maxSection - 2, 0));
             if (percent >= 0 && percent < maxSection)
-                cut = percent;
+                cut = percent > 0 ? percent : 3;
         }
         sections.append(rest.left(cut));
         rest = rest.mid(cut);

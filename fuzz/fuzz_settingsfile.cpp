@@ -170,7 +170,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
         if (!(readAll(settings) == read))
             FuzzSupport::fail("values changed on reload", describe(read));
 
-        expected = apply(settings, read, changed(read, content, &which), which);
+        // changed() sets which: call it before apply() reads it.
+        const Options next = changed(read, content, &which);
+        expected = apply(settings, read, next, which);
         const Options now = readAll(settings);
         if (!(now == expected))
             FuzzSupport::fail("set values do not read back", describe(now) + QStringLiteral("\nexpected ") + describe(expected));

@@ -10,6 +10,7 @@
 #include <QFileSystemWatcher>
 #include <QSettings>
 
+#include <algorithm>
 #include <memory>
 
 const QString ZavekSettings::COMPANY = QStringLiteral("Ulmar");
@@ -49,6 +50,43 @@ std::unique_ptr<ZavekSettings> &instanceSlot()
 {
     static std::unique_ptr<ZavekSettings> slot(new ZavekSettings(nullptr));
     return slot;
+}
+
+// A key the store lists but no lookup reaches: lookups drop leading, trailing and doubled
+// slashes, so entries under an empty group name ("[]") and the like are invisible to every
+// reader.
+bool unreachable(const QString &key)
+{
+    return key.startsWith(QLatin1Char('/')) || key.endsWith(QLatin1Char('/')) || key.contains(QLatin1String("//"));
+}
+
+bool holdsUnreachable(const QSettings &store)
+{
+    const QStringList keys = store.allKeys();
+    return std::any_of(keys.cbegin(), keys.cend(), unreachable);
+}
+
+// Writing the file moves unreachable entries where readers look ("/previewLines" becomes
+// "previewLines"), so one would replace a value the application has been using. Before a
+// write they are dropped; every entry a reader can see is written back as it is.
+void dropUnreachable(QSettings &store)
+{
+    if (!holdsUnreachable(store))
+        return;
+    // Taken from the file as it is now, so that no other process's change is written over.
+    store.sync();
+    if (!holdsUnreachable(store))
+        return;
+    QVector<QPair<QString, QVariant>> kept;
+    for (const QString &key : store.allKeys()) {
+        if (!unreachable(key))
+            kept.append(qMakePair(key, store.value(key)));
+    }
+    store.clear();
+    for (const auto &entry : qAsConst(kept))
+        store.setValue(entry.first, entry.second);
+    qWarning().noquote() << "ZavekSettings: the settings file" << store.fileName()
+                         << "holds entries that no reader can see; they are dropped as it is written";
 }
 
 } // namespace
@@ -109,12 +147,14 @@ ZavekSettings::~ZavekSettings()
 
 void ZavekSettings::warnIfStoreFailed(const char *operation) const
 {
-    // A malformed file is still written over; only an access error loses a write.
-    const bool failed = qstrcmp(operation, "read") == 0 ? settingsStore->status() != QSettings::NoError
-                                                       : settingsStore->status() == QSettings::AccessError;
+    // A malformed file is still written over; only an access error loses a write. The store
+    // calls a file whose entries it cannot reach well-formed.
+    const QSettings::Status status = settingsStore->status();
+    const bool failed = qstrcmp(operation, "read") == 0 ? status != QSettings::NoError || holdsUnreachable(*settingsStore)
+                                                       : status == QSettings::AccessError;
     if (!failed)
         return;
-    const char *reason = settingsStore->status() == QSettings::FormatError ? "is malformed" : "cannot be accessed";
+    const char *reason = status == QSettings::AccessError ? "cannot be accessed" : "is malformed";
     qWarning().noquote() << "ZavekSettings: the settings file" << settingsStore->fileName() << reason
                          << "and was not fully" << operation;
 }
@@ -140,6 +180,7 @@ void ZavekSettings::setValue(const QString &key, const QVariant &value, bool not
     it->value = value;
 
     if (writeThrough) {
+        dropUnreachable(*settingsStore);
         settingsStore->setValue(key, value);
         pendingWrites.remove(key);
     } else {
@@ -160,8 +201,10 @@ void ZavekSettings::flush(bool notify)
         const Setting &setting = settings[key];
         if (!setting.value.isValid())
             continue;
-        if (settingsStore->value(key, setting.defaultValue) != setting.value)
+        if (settingsStore->value(key, setting.defaultValue) != setting.value) {
+            dropUnreachable(*settingsStore);
             settingsStore->setValue(key, setting.value);
+        }
     }
 }
 

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void unchangedValueChangesNothing();
     void reloadKeepsChangesNotYetWritten();
     void garbageFileIsRewrittenWithOurChange();
+    void entriesNoReaderSeesStayOutOfTheRewrittenFile();
     void directoryInPlaceOfTheFileWarnsAndKeepsValues();
     void unwritableDirectoryKeepsValuesInMemory();
     void aboutToQuitDropsTheWatcher();
@@ -321,6 +322,21 @@ void TestSettings::garbageFileIsRewrittenWithOurChange()
     QVERIFY(warnings.count(QRegularExpression(QStringLiteral("is malformed and was not fully read$"))) >= 1);
     QVERIFY(warnings.count(QRegularExpression(QStringLiteral("holds no usable value for useConnectivityManager"))) >= 1);
     QCOMPARE(warnings.count(QRegularExpression(QStringLiteral("not fully written$"))), 0);
+}
+
+void TestSettings::entriesNoReaderSeesStayOutOfTheRewrittenFile()
+{
+    // An empty group name or a doubled slash hides entries from every reader, and a rewrite
+    // would move them where readers look: here previewLines 0 over the default in use.
+    writeFile("[]\xff]\npreviewLines=0\n[/]\nviewHtmlMailFormat=false\n[General]\nsortKey=3\n");
+    const WarningLog warnings;
+    ZavekSettings *settings = create();
+    QCOMPARE(settings->previewLines(), ZavekSettings::PreviewTwoLines);
+    settings->setSortKey(8, true);
+    m_settings.reset();
+    QCOMPARE(fileContents(), QByteArray("[General]\nsortKey=8\n"));
+    QVERIFY(warnings.count(QRegularExpression(QStringLiteral("is malformed and was not fully read$"))) >= 1);
+    QCOMPARE(warnings.count(QRegularExpression(QStringLiteral("no reader can see; they are dropped as it is written$"))), 1);
 }
 
 void TestSettings::directoryInPlaceOfTheFileWarnsAndKeepsValues()

@@ -147,7 +147,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     const QMailMessage fromMemory = QMailMessage::fromRfc2822(content);
     if (loaded != (fromMemory.messageType() == QMailMessage::Email))
         FuzzSupport::fail("file and memory disagree on the message type");
-    if (message.toRfc2822(QMailMessage::StorageFormat) != fromMemory.toRfc2822(QMailMessage::StorageFormat))
+    // Compared as written without additions: other formats add a Date field made from the
+    // clock when the message has none, and the clock may tick between the two writes.
+    if (message.toRfc2822(QMailMessage::IdentityFormat) != fromMemory.toRfc2822(QMailMessage::IdentityFormat))
         FuzzSupport::fail("the file loads differently from the same bytes in memory");
 
     // A stored message: its parts get locations that name it, and their directories are

@@ -306,10 +306,10 @@ private slots:
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<bool>("warns");
-        const QByteArray n67(67, 'n'), n68(68, 'n'), n69(69, 'n');
+        const QByteArray n68(68, 'n'), n69(69, 'n');
         QTest::newRow("one byte a section") << n68 << QByteArray("abc") << "; " + n68 + "*0=a; " + n68 + "*1=b; " + n68 + "*2=c" << false;
         QTest::newRow("no room: whole") << n69 << QByteArray("abc") << "; " + n69 + "=abc" << true;
-        QTest::newRow("escape opens a short section") << n67 + '*' << QByteArray("%41%42") << "; " + n67 + "*0*=%41; " + n67 + "*1*=%42" << false;
+        QTest::newRow("escape opens a short section") << n68 + '*' << QByteArray("%41%42") << "; " + n68 + "*0*=%41; " + n68 + "*1*=%42" << false;
     }
 
     void parameterSections()

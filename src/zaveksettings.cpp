@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 const QString ZavekSettings::COMPANY = QStringLiteral("Ulmar");
@@ -52,6 +53,127 @@ std::unique_ptr<ZavekSettings> &instanceSlot()
     return slot;
 }
 
+// QSettings reads a value "@Variant(...)" with QDataStream, and Qt's reading of a list
+// reserves room for as many elements as the data claims before reading one: a few bytes
+// claiming hundreds of millions make every reader of the file abort, or take gigabytes.
+// The store never gets to such a value: what Qt's INI reading makes of the text (escapes
+// undone, quotes dropped) is searched for "@Variant(" with any type but a plain number or
+// text, and the lines it comes from are removed from the file first. Text that only looks
+// like such a value (in a comment, inside a longer string) may go too.
+const char plainEscapes[] = "abfnrtv\"?'\\";
+const char plainEscapeValues[] = "\a\b\f\n\r\t\v\"?'\\";
+
+int digitValue(char c, int base)
+{
+    const int value = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : 99;
+    return value < base ? value : -1;
+}
+
+// The characters of the text as the store decodes them, and the line each one starts on.
+void decodeIniText(const QByteArray &data, QVector<ushort> *text, QVector<int> *lines)
+{
+    int line = 0;
+    const int n = data.size();
+    for (int i = 0; i < n;) {
+        const int startLine = line;
+        const char c = data.at(i++);
+        line += c == '\n';
+        if (c == '"')
+            continue;
+        uint value = uchar(c);
+        bool produced = true;
+        if (c == '\\' && i < n) {
+            const char e = data.at(i++);
+            line += e == '\n';
+            const char *plain = e ? std::strchr(plainEscapes, e) : nullptr;
+            if (plain) {
+                value = uchar(plainEscapeValues[plain - plainEscapes]);
+            } else if (e == 'x' || digitValue(e, 8) >= 0) {
+                // Digits run on as far as they go; the store keeps the low 16 bits, as we do.
+                const int base = e == 'x' ? 16 : 8;
+                value = e == 'x' ? 0 : uint(digitValue(e, 8));
+                produced = e != 'x';
+                for (int d; i < n && (d = digitValue(data.at(i), base)) >= 0; ++i, produced = true)
+                    value = value * uint(base) + uint(d);
+            } else {
+                // A line continuation, or an escaped character the store drops.
+                produced = false;
+                if ((e == '\n' || e == '\r') && i < n && (data.at(i) == '\n' || data.at(i) == '\r') && data.at(i) != e)
+                    line += data.at(i++) == '\n';
+            }
+        } else if (c == '\\') {
+            produced = false;
+        }
+        if (produced) {
+            text->append(ushort(value));
+            lines->append(startLine);
+        }
+    }
+}
+
+// Lines (from 0) that make a value the store would decode with a type other than a bool,
+// a number, a character, text or bytes.
+QSet<int> undecodableLines(const QByteArray &data)
+{
+    static const QSet<quint32> plainTypes{1, 2, 3, 4, 5, 6, 7, 10, 12};
+    static const char marker[] = "@Variant(";
+    const int markerSize = int(sizeof(marker)) - 1;
+    QVector<ushort> text;
+    QVector<int> lines;
+    decodeIniText(data, &text, &lines);
+    QSet<int> result;
+    for (int at = 0; at + markerSize + 4 <= text.size(); ++at) {
+        int matched = 0;
+        while (matched < markerSize && text.at(at + matched) == uchar(marker[matched]))
+            ++matched;
+        if (matched < markerSize)
+            continue;
+        // The type's four bytes. The store makes '?' of a character past Latin-1, a type
+        // that loads nothing; taking its low byte instead can only remove more.
+        const int type = at + markerSize;
+        quint32 id = 0;
+        for (int i = type; i < type + 4; ++i)
+            id = id << 8 | uchar(text.at(i));
+        if (!plainTypes.contains(id)) {
+            for (int line = lines.at(at); line <= lines.at(type + 3); ++line)
+                result.insert(line);
+        }
+    }
+    return result;
+}
+
+// Removes such lines from the file at path, with a warning; true when it changed the file.
+bool removeUndecodableEntries(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray data = file.readAll();
+    file.close();
+    int removed = 0;
+    // Taking lines out can join what was apart, so look again until nothing is found.
+    for (QSet<int> bad = undecodableLines(data); !bad.isEmpty(); bad = undecodableLines(data)) {
+        QList<QByteArray> kept;
+        const QList<QByteArray> all = data.split('\n');
+        for (int i = 0; i < all.size(); ++i) {
+            if (!bad.contains(i))
+                kept.append(all.at(i));
+        }
+        removed += bad.size();
+        data = kept.join('\n');
+    }
+    if (removed == 0)
+        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size()) {
+        qWarning().noquote() << "ZavekSettings: the settings file" << path
+                             << "holds values that no reader can decode safely and cannot be repaired:" << file.errorString();
+        return false;
+    }
+    qWarning().noquote() << "ZavekSettings: the settings file" << path
+                         << "holds values that no reader can decode safely; lines removed:" << removed;
+    return true;
+}
+
 // A key the store lists but no lookup reaches: lookups drop leading, trailing and doubled
 // slashes, so entries under an empty group name ("[]") and the like are invisible to every
 // reader.
@@ -74,6 +196,7 @@ void dropUnreachable(QSettings &store)
     if (!holdsUnreachable(store))
         return;
     // Taken from the file as it is now, so that no other process's change is written over.
+    removeUndecodableEntries(store.fileName());
     store.sync();
     if (!holdsUnreachable(store))
         return;
@@ -128,6 +251,9 @@ ZavekSettings::ZavekSettings(QObject *parent)
 
     settingsStore = new QSettings(COMPANY, PACKAGE);
     Q_ASSERT(settingsStore);
+    // The store has read the file but decoded nothing yet.
+    if (removeUndecodableEntries(settingsStore->fileName()))
+        settingsStore->sync();
     warnIfStoreFailed("read");
 
     addWatcher();
@@ -139,6 +265,7 @@ ZavekSettings::~ZavekSettings()
 {
     flush(true);
     // Destroying the store synchronises it, so the final flush really reaches the disk.
+    removeUndecodableEntries(settingsStore->fileName());
     settingsStore->sync();
     warnIfStoreFailed("written");
     delete settingsStore;
@@ -322,6 +449,7 @@ void ZavekSettings::onStoreChanged(const QString &file)
             Q_EMIT settingsChanged(Flags());
             return;
         }
+        removeUndecodableEntries(path);
         settingsStore->sync();
         warnIfStoreFailed("read");
     }

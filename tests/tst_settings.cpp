@@ -107,6 +107,7 @@ private Q_SLOTS:
     void garbageFileIsRewrittenWithOurChange();
     void entriesNoReaderSeesStayOutOfTheRewrittenFile_data();
     void entriesNoReaderSeesStayOutOfTheRewrittenFile();
+    void valuesNoReaderCanDecodeAreRemovedFirst();
     void directoryInPlaceOfTheFileWarnsAndKeepsValues();
     void unwritableDirectoryKeepsValuesInMemory();
     void aboutToQuitDropsTheWatcher();
@@ -346,6 +347,38 @@ void TestSettings::entriesNoReaderSeesStayOutOfTheRewrittenFile()
     m_settings.reset();
     QCOMPARE(fileContents(), QByteArray("[General]\nsortKey=8\n"));
     QCOMPARE(warnings.count(QRegularExpression(QStringLiteral("no reader can see; they are dropped as it is written$"))), 1);
+}
+
+void TestSettings::valuesNoReaderCanDecodeAreRemovedFirst()
+{
+    // Lists that claim hundreds of millions of elements make the store abort or take
+    // gigabytes at its first lookup, also behind an escaped "@", an empty escape or quotes;
+    // a plain bool in the same form is kept.
+    const QByteArray hostile = "x=@Variant(\\0\\0\\0\\void))\ny=\\x40Variant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\n"
+                               "v=@\\xVariant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\nq=\"@Var\"iant(\\0\\0\\0\\v\\xa\\x7f\\xff\\xff\\xff)\n";
+    const QByteArray kept = "[General]\nsortKey=3\nshowFavouritesInSummary=@Variant(\\0\\0\\0\\x1\\0\\0)\n";
+    const QRegularExpression removed(QStringLiteral("no reader can decode safely; lines removed: 4$"));
+    writeFile(kept + hostile);
+    const WarningLog warnings;
+    ZavekSettings *settings = create();
+    QCOMPARE(settings->sortKey(), 3);
+    QVERIFY(!settings->showFavouritesInSummary());
+    QCOMPARE(fileContents(), kept);
+    QCOMPARE(warnings.count(removed), 1);
+
+    // The same written by another program while we watch.
+    writeFile(kept + hostile + "sortKey=4\n");
+    QTRY_COMPARE(settings->sortKey(), 4);
+    QCOMPARE(warnings.count(removed), 2);
+
+    // And unheard, just before our last write reads the file again.
+    settings->setNotify(false);
+    settings->flushWhenChanged(false);
+    settings->setSortKey(5, false);
+    writeFile(kept + hostile);
+    m_settings.reset();
+    QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("5"));
+    QCOMPARE(warnings.count(removed), 3);
 }
 
 void TestSettings::directoryInPlaceOfTheFileWarnsAndKeepsValues()

@@ -110,14 +110,8 @@ bool RealQmfStack::writeImapConfiguration()
     const bool asRoot = ::getuid() == 0;
     const uint uid = asRoot ? 65534 : ::getuid();
     const uint gid = asRoot ? 65534 : ::getgid();
-    for (const char *subdirectory : {"/new", "/cur", "/tmp"})
-        QDir().mkpath(maildir() + QLatin1String(subdirectory));
-    int sequence = 0;
-    for (const char *name : messageFiles) {
-        const QString target = QStringLiteral("%1/new/100000000%2.M1P1.zavek").arg(maildir()).arg(++sequence);
-        if (!QFile::copy(ZavekTest::dataPath(QStringLiteral("realqmf/") + QLatin1String(name)), target))
-            return false;
-    }
+    if (!writeMailbox())
+        return false;
     QFile::setPermissions(root, QFile::permissions(root) | QFile::ExeOther | QFile::ReadOther);
     if (asRoot && QProcess::execute(QStringLiteral("chown"), {QStringLiteral("-R"), QStringLiteral("%1:%2").arg(uid).arg(gid),
                                                                 root + QStringLiteral("/home")}) != 0)
@@ -152,6 +146,34 @@ bool RealQmfStack::writeImapConfiguration()
         text += QStringLiteral("default_internal_user = %1\ndefault_login_user = %1\n").arg(user);
     }
     config.write(text.toUtf8());
+    return true;
+}
+
+QString RealQmfStack::maildirFolder(const QString &folder) const
+{
+    // Maildir++: a folder is a dot-named directory beside the inbox's own.
+    return folder.isEmpty() ? maildir() : maildir() + QStringLiteral("/.") + folder;
+}
+
+bool RealQmfStack::writeMailbox()
+{
+    QList<MailboxMessage> messages;
+    for (const char *name : messageFiles) {
+        QFile file(ZavekTest::dataPath(QStringLiteral("realqmf/") + QLatin1String(name)));
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        messages.append({QString(), file.readAll()});
+    }
+    messages += m_extraMessages;
+    int sequence = 0;
+    for (const MailboxMessage &message : qAsConst(messages)) {
+        const QString folder = maildirFolder(message.folder);
+        for (const char *subdirectory : {"/new", "/cur", "/tmp"})
+            QDir().mkpath(folder + QLatin1String(subdirectory));
+        QFile file(QStringLiteral("%1/new/%2.M1P1.zavek").arg(folder).arg(1000000000 + ++sequence));
+        if (!file.open(QIODevice::WriteOnly) || file.write(message.text) != message.text.size())
+            return false;
+    }
     return true;
 }
 

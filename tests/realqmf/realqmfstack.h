@@ -10,6 +10,7 @@
 
 #include <qmailid.h>
 
+#include <QList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -23,8 +24,19 @@ public:
     // warning) when dbus-run-session cannot be started.
     static bool runOnPrivateBus(int argc, char *argv[]);
 
+    // A message placed in the mailbox before the IMAP server first starts; an empty folder is
+    // the inbox, any other is a folder of that name beside it.
+    struct MailboxMessage
+    {
+        QString folder;
+        QByteArray text;
+    };
+
     RealQmfStack();
     ~RealQmfStack();
+
+    // Called before start(): these messages are added to the handwritten ones.
+    void setExtraMessages(const QList<MailboxMessage> &messages) { m_extraMessages = messages; }
 
     // IMAP server and message server; false with the reason in *error. Without the message
     // server, accounts added before startMessageServer() are loaded as it starts rather than
@@ -40,6 +52,8 @@ public:
     bool startMessageServer();
     void killMessageServer();
     bool isMessageServerOnBus() const;
+    // False once the message server has ended, whoever ended it.
+    bool isMessageServerRunning() const { return m_messageServer.state() != QProcess::NotRunning; }
 
     // An enabled IMAP account on the test server; its password may be wrong on purpose.
     QMailAccountId addAccount(const QString &name, const QString &password) const;
@@ -47,13 +61,16 @@ public:
     QString userName() const { return QStringLiteral("user"); }
     QString password() const { return QStringLiteral("secret-1"); }
     int imapPort() const { return m_port; }
-    // The user's Maildir on the IMAP server.
+    // The user's Maildir on the IMAP server; a folder's own directory inside it.
     QString maildir() const;
+    QString maildirFolder(const QString &folder) const;
 
 private:
     bool writeImapConfiguration();
+    bool writeMailbox();
     void signalImapServer(int signal);
 
+    QList<MailboxMessage> m_extraMessages;
     QTemporaryDir m_imapDir;
     int m_port = 0;
     ZavekTest::ChildProcess m_imapServer;

@@ -1,0 +1,731 @@
+// A seeded random run of the manager on the real stack: requests in the mix an application
+// makes, faults of the IMAP server and the message server at random moments, and at the end
+// an oracle written from the promises alone: every serial ends exactly once, and the server's
+// Maildir on disk holds, for every message, what the user last asked for.
+//
+//   soak_realqmf --seed N --duration SECONDS --clients 1 --faults|--no-faults
+//
+// The run is decided by the seed, except for the timing of the stack itself. It ends with one
+// summary line; the exit code is 1 when a promise was broken. Everything else the library and
+// the stack log goes to soak-<seed>.log in the temporary directory.
+
+#include "realqmfstack.h"
+
+#include <zavekserviceactionmanager.h>
+#include <zaveksettings.h>
+
+#include <qmailfolder.h>
+#include <qmailfolderkey.h>
+#include <qmailmessage.h>
+#include <qmailmessagekey.h>
+#include <qmailstore.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QScopedValueRollback>
+#include <QSet>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+using Manager = ZavekServiceActionManager;
+using Activity = QMailServiceAction::Activity;
+using Status = QMailServiceAction::Status;
+
+namespace {
+
+// Every wait for the stack is bounded by this: the promise is that nothing stays unended
+// longer once the faults have stopped.
+const int settleMs = 60000;
+const QStringList folderNames{QString(), QStringLiteral("Archive"), QStringLiteral("Work")};
+const QString deletedPlace = QStringLiteral("<deleted>");
+
+struct Options
+{
+    quint32 seed = 1;
+    int durationS = 90;
+    int clients = 1;
+    bool faults = true;
+};
+
+// ---- the mailbox, made from the seed ----
+
+QByteArray encodedWord(const QString &text)
+{
+    return "=?UTF-8?B?" + text.toUtf8().toBase64() + "?=";
+}
+
+QByteArray wrappedBase64(const QByteArray &data)
+{
+    const QByteArray encoded = data.toBase64();
+    QByteArray lines;
+    for (int i = 0; i < encoded.size(); i += 76)
+        lines += encoded.mid(i, 76) + "\r\n";
+    return lines;
+}
+
+QByteArray randomBytes(QRandomGenerator &random, int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &byte : bytes)
+        byte = char(random.bounded(256));
+    return bytes;
+}
+
+// Message n: its number is the first word of its subject and in X-Soak-Id, so both the
+// Maildir and the store say which message a file or an entry is.
+QByteArray generatedMessage(QRandomGenerator &random, int n, bool large)
+{
+    static const QStringList names{QStringLiteral("Žofie Nováková"), QStringLiteral("Jürgen Müller"),
+                                   QStringLiteral("Åsa Öberg"), QStringLiteral("Łukasz Żółw"),
+                                   QStringLiteral("Μαρία Παππά"), QStringLiteral("Марина Котова"), QStringLiteral("李雷")};
+    static const QStringList words{QStringLiteral("Grüße"), QStringLiteral("schůzka"), QStringLiteral("účet"),
+                                   QStringLiteral("report"), QStringLiteral("café"), QStringLiteral("встреча"),
+                                   QStringLiteral("plan"), QStringLiteral("日程")};
+    QString subject = QStringLiteral("#%1").arg(n);
+    for (int i = 0, count = 1 + random.bounded(4); i < count; ++i)
+        subject += QLatin1Char(' ') + words.at(random.bounded(words.size()));
+    const QString name = names.at(random.bounded(names.size()));
+    QByteArray text = "From: " + encodedWord(name) + " <sender" + QByteArray::number(n % 17) + "@example.org>\r\n"
+                      "To: User <user@example.org>\r\n"
+                      "Subject: " + encodedWord(subject) + "\r\n"
+                      "Date: " + QDateTime(QDate(2026, 1, 1).addDays(n % 300), QTime(8, n % 60), Qt::UTC).toString(Qt::RFC2822Date).toLatin1() + "\r\n"
+                      "Message-ID: <soak-" + QByteArray::number(n) + "@zavek.test>\r\n"
+                      "X-Soak-Id: " + QByteArray::number(n) + "\r\n"
+                      "MIME-Version: 1.0\r\n";
+    const QByteArray greeting = QStringLiteral("Dobrý den, %1,\r\nzpráva číslo %2.\r\n").arg(name).arg(n).toUtf8();
+    const QByteArray boundary = "soak-boundary-" + QByteArray::number(n);
+    const QByteArray plainPart = "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" + greeting;
+    const int kind = large ? 2 : random.bounded(3);
+    if (kind == 0)
+        return text + plainPart;
+    if (kind == 1) {
+        // HTML whose pictures are inline parts named by content ID.
+        QByteArray html = "<html><body><p>" + QString::fromUtf8(greeting).toHtmlEscaped().toUtf8() + "</p>";
+        QByteArray images;
+        for (int i = 0, count = 1 + random.bounded(3); i < count; ++i) {
+            const QByteArray cid = "img" + QByteArray::number(i) + "-" + QByteArray::number(n) + "@zavek.test";
+            html += "<img src=\"cid:" + cid + "\">";
+            images += "--" + boundary + "\r\nContent-Type: image/png\r\nContent-Transfer-Encoding: base64\r\n"
+                      "Content-ID: <" + cid + ">\r\nContent-Disposition: inline\r\n\r\n"
+                      + wrappedBase64(randomBytes(random, 500 + random.bounded(20000)));
+        }
+        html += "</body></html>\r\n";
+        return text + "Content-Type: multipart/related; boundary=\"" + boundary + "\"; type=\"text/html\"\r\n\r\n"
+               "--" + boundary + "\r\nContent-Type: text/html; charset=utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+               + html + images + "--" + boundary + "--\r\n";
+    }
+    const int size = large ? 1100000 + random.bounded(900000) : 1000 + random.bounded(60000);
+    const QString file = QStringLiteral("příloha-%1.bin").arg(n);
+    return text + "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\r\n\r\n"
+           "--" + boundary + "\r\n" + plainPart + "--" + boundary + "\r\n"
+           "Content-Type: application/octet-stream; name=\"" + encodedWord(file) + "\"\r\n"
+           "Content-Transfer-Encoding: base64\r\n"
+           "Content-Disposition: attachment; filename=\"" + encodedWord(file) + "\"\r\n\r\n"
+           + wrappedBase64(randomBytes(random, size)) + "--" + boundary + "--\r\n";
+}
+
+// ---- what the client may believe of one message ----
+
+// The places (a folder, or deletedPlace) and flag values the message may have, given the
+// changes asked for so far and their outcomes.
+struct Intent
+{
+    QSet<QString> places;
+    QSet<bool> read{false};
+    QSet<bool> important{false};
+};
+
+// One message as found: in the Maildir, or in the client's store.
+struct Found
+{
+    QString place;
+    bool read = false;
+    bool important = false;
+    bool trashed = false;
+};
+
+QString describe(const QSet<QString> &places)
+{
+    QStringList list;
+    for (const QString &place : places)
+        list << (place.isEmpty() ? QStringLiteral("INBOX") : place);
+    std::sort(list.begin(), list.end());
+    return list.join(QLatin1Char('|'));
+}
+
+// Reads every message of the Maildir: its folder from the directory, its flags from the
+// file name (S seen, F flagged, T deleted but not yet expunged).
+QHash<int, QList<Found> > readMaildir(const RealQmfStack &stack)
+{
+    static const QRegularExpression idHeader(QStringLiteral("\\nX-Soak-Id: (\\d+)\\r?\\n"));
+    QHash<int, QList<Found> > found;
+    for (const QString &folder : folderNames) {
+        for (const char *subdirectory : {"/cur", "/new"}) {
+            const QDir directory(stack.maildirFolder(folder) + QLatin1String(subdirectory));
+            for (const QFileInfo &info : directory.entryInfoList(QDir::Files)) {
+                QFile file(info.filePath());
+                if (!file.open(QIODevice::ReadOnly))
+                    continue;
+                const QRegularExpressionMatch match = idHeader.match(QString::fromLatin1(file.read(4096)));
+                if (!match.hasMatch())
+                    continue;
+                const QString flags = info.fileName().section(QStringLiteral(":2,"), 1);
+                found[match.captured(1).toInt()].append({folder, flags.contains(QLatin1Char('S')),
+                                                         flags.contains(QLatin1Char('F')), flags.contains(QLatin1Char('T'))});
+            }
+        }
+    }
+    return found;
+}
+
+qint64 residentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("VmRSS:\\s+(\\d+)")).match(QString::fromLatin1(status.readAll()));
+    return match.captured(1).toLongLong();
+}
+
+FILE *logFile = nullptr;
+int enforceFailures = 0;
+
+void logToFile(QtMsgType type, const QMessageLogContext &, const QString &text)
+{
+    if (text.startsWith(QLatin1String("ENFORCE failed")))
+        ++enforceFailures;
+    if (logFile)
+        fprintf(logFile, "%c %s\n", "DWCFI"[type], qPrintable(text));
+    if (type == QtFatalMsg)
+        abort();
+}
+
+} // namespace
+
+class Soak : public QObject
+{
+public:
+    Soak(const Options &options, RealQmfStack &stack)
+        : m_options(options), m_random(options.seed), m_stack(stack)
+    {
+    }
+
+    bool setUp(QString *error);
+    int run();
+
+private:
+    enum class Change { Read, Important, Move, Delete };
+    struct Operation
+    {
+        QString what;
+        bool started = false;
+        int ends = 0;
+        Activity outcome = QMailServiceAction::Pending;
+        int errorCode = 0;
+    };
+    // A store change in the order the user asked for it, with the serial that tells its outcome.
+    struct Request
+    {
+        quint64 key;
+        Change change;
+        QList<int> messages;
+        bool value;
+        QString folder;
+    };
+    enum Fault { Freeze, KillImap, KillServer, KillServerWithoutManager, FaultKinds };
+
+    quint64 key(uint serial) const { return (quint64(m_generation) << 32) | serial; }
+    void makeManager();
+    void problem(const QString &text);
+    uint issue(const QString &what, uint serial);
+    void refreshMessages();
+    QList<int> pickMessages();
+    void randomRequest();
+    void step();
+    void injectFault();
+    void endFault(int delayMs, Fault kind);
+    bool waitForAllEnded(int timeoutMs);
+    bool finalRun(uint (Manager::*request)(const QMailAccountId &), const char *name);
+    void checkIntent();
+    QHash<int, Intent> intents() const;
+
+    Options m_options;
+    QRandomGenerator m_random;
+    RealQmfStack &m_stack;
+    QMailAccountId m_account;
+    QScopedPointer<Manager> m_manager;
+    int m_generation = 0;
+
+    QHash<quint64, Operation> m_operations;
+    QList<uint> m_live;
+    QList<Request> m_requests;
+    QHash<int, QString> m_initialPlace;
+    QMap<int, QMailMessageId> m_ids;
+    QHash<QString, QMailFolderId> m_folders;
+    QStringList m_recent;
+    QStringList m_problems;
+
+    int m_requestCount = 0;
+    int m_faultCounts[FaultKinds] = {};
+    int m_serverCrashes = 0;
+    int m_serviceChanges = 0;
+    bool m_faultRunning = false;
+    bool m_serverDownByUs = false;
+    bool m_issuing = true;
+    bool m_inRequest = false;
+    QElapsedTimer m_clock;
+};
+
+bool Soak::setUp(QString *error)
+{
+    QList<RealQmfStack::MailboxMessage> mailbox;
+    for (int n = 1; n <= 330; ++n) {
+        const QString folder = folderNames.at(n % 5 < 3 ? 0 : n % 5 - 2);
+        mailbox.append({folder, generatedMessage(m_random, n, n % 80 == 7)});
+        m_initialPlace.insert(n, folder);
+    }
+    m_stack.setExtraMessages(mailbox);
+    if (!m_stack.start(error))
+        return false;
+    m_account = m_stack.addAccount(QStringLiteral("Soak"), m_stack.password());
+    makeManager();
+    const QScopedValueRollback<bool> inRequest(m_inRequest, true);
+    // The first sync brings the folders and the message list; it must work before any fault.
+    for (uint serial : {m_manager->sync(m_account), m_manager->retrieveMessageList(m_account, QMailFolderId(), 1000, QMailMessageSortKey())})
+        issue(QStringLiteral("initial"), serial);
+    if (!waitForAllEnded(settleMs * 2)) {
+        *error = QStringLiteral("the first sync did not end");
+        return false;
+    }
+    refreshMessages();
+    for (const QString &folder : folderNames) {
+        if (!m_folders.contains(folder))
+            *error += QStringLiteral("folder '%1' not found; ").arg(folder);
+    }
+    // The folder list leaves the message lists of the other folders to their own requests.
+    for (const QString &folder : folderNames)
+        issue(QStringLiteral("initial list"), m_manager->retrieveMessageList(m_account, m_folders.value(folder), 1000, QMailMessageSortKey()));
+    waitForAllEnded(settleMs);
+    refreshMessages();
+    if (m_ids.size() != m_initialPlace.size())
+        *error += QStringLiteral("%1 of %2 messages in the store after the first sync").arg(m_ids.size()).arg(m_initialPlace.size());
+    return error->isEmpty();
+}
+
+void Soak::makeManager()
+{
+    ++m_generation;
+    m_live.clear();
+    m_manager.reset(new Manager);
+    connect(m_manager.data(), &Manager::activityChanged, this, [this](uint serial, Activity activity, const Status &status) {
+        qDebug("SOAK serial %u activity %d error %d", serial, int(activity), int(status.errorCode));
+        auto operation = m_operations.find(key(serial));
+        if (operation == m_operations.end()) {
+            // A request reports its serial Pending before it returns it.
+            if (!m_inRequest) {
+                problem(QStringLiteral("activity %1 for serial %2, never handed out").arg(int(activity)).arg(serial));
+                return;
+            }
+            operation = m_operations.insert(key(serial), Operation());
+            m_live << serial;
+        }
+        if (activity == QMailServiceAction::InProgress)
+            operation->started = true;
+        if (activity != QMailServiceAction::Successful && activity != QMailServiceAction::Failed)
+            return;
+        if (++operation->ends > 1)
+            problem(QStringLiteral("serial %1 (%2) ended %3 times").arg(serial).arg(operation->what).arg(operation->ends));
+        operation->outcome = activity;
+        operation->errorCode = status.errorCode;
+        m_live.removeOne(serial);
+    });
+    connect(m_manager.data(), &Manager::serviceActivityChanged, this, [this] { ++m_serviceChanges; });
+}
+
+void Soak::problem(const QString &text)
+{
+    m_problems << QStringLiteral("[%1 s] %2").arg(m_clock.elapsed() / 1000).arg(text);
+    qWarning("SOAK PROBLEM: %s", qPrintable(text));
+}
+
+uint Soak::issue(const QString &what, uint serial)
+{
+    ++m_requestCount;
+    m_recent << QStringLiteral("%1=%2").arg(what).arg(serial);
+    if (m_recent.size() > 20)
+        m_recent.removeFirst();
+    qDebug("SOAK request %s -> %u", qPrintable(what), serial);
+    auto operation = m_operations.find(key(serial));
+    if (operation == m_operations.end()) {
+        operation = m_operations.insert(key(serial), Operation());
+        m_live << serial;
+    } else if (operation->ends > 0 && operation->what.isEmpty() == false) {
+        problem(QStringLiteral("%1 got serial %2, which had ended already").arg(what).arg(serial));
+    }
+    if (operation->what.isEmpty())
+        operation->what = what;
+    return serial;
+}
+
+void Soak::refreshMessages()
+{
+    static const QRegularExpression number(QStringLiteral("^#(\\d+) "));
+    m_ids.clear();
+    m_folders.clear();
+    QMailStore *store = QMailStore::instance();
+    for (const QMailFolderId &id : store->queryFolders(QMailFolderKey::parentAccountId(m_account))) {
+        const QString path = QMailFolder(id).path();
+        m_folders.insert(path == QLatin1String("INBOX") ? QString() : path, id);
+    }
+    const auto all = store->messagesMetaData(QMailMessageKey::parentAccountId(m_account),
+                                             QMailMessageKey::Id | QMailMessageKey::Subject);
+    for (const QMailMessageMetaData &message : all) {
+        const QRegularExpressionMatch match = number.match(message.subject());
+        if (match.hasMatch())
+            m_ids.insert(match.captured(1).toInt(), message.id());
+    }
+}
+
+QList<int> Soak::pickMessages()
+{
+    QList<int> picked;
+    const QList<int> all = m_ids.keys();
+    for (int i = 0, count = 1 + m_random.bounded(m_random.bounded(8) == 0 ? 20 : 3); i < count && !all.isEmpty(); ++i)
+        picked << all.at(m_random.bounded(all.size()));
+    return picked;
+}
+
+// One request, weighted as a mail application makes them: mostly reading single messages
+// and flagging them, now and then the account-wide work.
+void Soak::randomRequest()
+{
+    const QScopedValueRollback<bool> inRequest(m_inRequest, true);
+    const int roll = m_random.bounded(100);
+    const QList<int> messages = pickMessages();
+    QMailMessageIdList ids;
+    for (int n : messages)
+        ids << m_ids.value(n);
+    QStringList numbers;
+    for (int n : messages)
+        numbers << QString::number(n);
+    const QString on = QLatin1Char(' ') + numbers.join(QLatin1Char(','));
+    const QMailFolderId folder = m_folders.value(folderNames.at(m_random.bounded(folderNames.size())));
+    Manager &manager = *m_manager;
+    const auto part = [&](bool range) -> uint {
+        const QMailMessage message(ids.first());
+        if (message.partCount() == 0)
+            return issue(QStringLiteral("content") + on, manager.retrieveMessages(ids, QMailRetrievalAction::Content));
+        const QMailMessagePartContainer::Location location = message.partAt(m_random.bounded(message.partCount())).location();
+        return range ? issue(QStringLiteral("part range") + on, manager.retrieveMessagePartRange(location, 1000 + m_random.bounded(40000)))
+                     : issue(QStringLiteral("part") + on, manager.retrieveMessagePart(location));
+    };
+    const auto change = [&](Change kind, bool value, const QString &folderName, uint serial) {
+        static const char *const names[] = {"read", "important", "move", "delete"};
+        const QString what = QStringLiteral("%1 %2%3 %4").arg(QLatin1String(names[int(kind)])).arg(value).arg(on, folderName);
+        m_requests.append({key(issue(what, serial)), kind, messages, value, folderName});
+    };
+    if (ids.isEmpty() || roll < 4) {
+        issue(QStringLiteral("sync"), manager.sync(m_account));
+    } else if (roll < 7) {
+        issue(QStringLiteral("folders"), manager.retrieveFolderList(m_account, QMailFolderId(), true));
+    } else if (roll < 14) {
+        issue(QStringLiteral("list"), manager.retrieveMessageList(m_account, folder, 20 + m_random.bounded(400), QMailMessageSortKey()));
+    } else if (roll < 26) {
+        // The real server never ends a metadata retrieval of a single-part message whose body
+        // is not there (it expires it after 120 s), so those ask for the content.
+        const bool content = m_random.bounded(2)
+                             || std::any_of(ids.begin(), ids.end(), [](const QMailMessageId &id) { return QMailMessage(id).partCount() == 0; });
+        issue(QLatin1String(content ? "content" : "metadata") + on,
+              manager.retrieveMessages(ids, content ? QMailRetrievalAction::Content : QMailRetrievalAction::MetaData));
+    } else if (roll < 42) {
+        part(false);
+    } else if (roll < 48) {
+        part(true);
+    } else if (roll < 70) {
+        const bool important = m_random.bounded(3) == 0;
+        const bool set = m_random.bounded(2);
+        const quint64 mask = important ? QMailMessage::Important : QMailMessage::Read;
+        change(important ? Change::Important : Change::Read, set, QString(),
+               manager.flagMessages(ids, set ? mask : 0, set ? 0 : mask));
+    } else if (roll < 76) {
+        const QString target = m_folders.key(folder);
+        change(Change::Move, true, target, manager.moveMessages(ids, folder));
+    } else if (roll < 79) {
+        change(Change::Delete, true, QString(), manager.deleteMessages(ids));
+    } else if (roll < 92) {
+        issue(QStringLiteral("export"), manager.exportUpdates(m_account));
+    } else if (roll < 96) {
+        if (!m_live.isEmpty())
+            manager.cancelOperation(m_live.at(m_random.bounded(m_live.size())));
+    } else if (m_random.bounded(8) == 0) {
+        qDebug("SOAK stop");
+        manager.stop();
+    }
+}
+
+void Soak::step()
+{
+    if (!m_faultRunning && !m_serverDownByUs && !m_stack.isMessageServerRunning()) {
+        ++m_serverCrashes;
+        problem(QStringLiteral("the message server crashed (seed %1) after: %2").arg(m_options.seed).arg(m_recent.join(QLatin1Char(' '))));
+        m_stack.startMessageServer();
+    }
+    if (!m_issuing)
+        return;
+    refreshMessages();
+    // Now and then a burst, as a view that opens asks for everything it shows at once.
+    for (int i = 0, count = m_random.bounded(15) == 0 ? 5 + m_random.bounded(25) : 1; i < count; ++i)
+        randomRequest();
+    QTimer::singleShot(m_random.bounded(300), this, &Soak::step);
+}
+
+void Soak::injectFault()
+{
+    if (!m_issuing)
+        return;
+    const Fault kind = Fault(m_random.bounded(int(FaultKinds)));
+    ++m_faultCounts[kind];
+    qDebug("SOAK fault %d", int(kind));
+    m_faultRunning = true;
+    switch (kind) {
+    case Freeze:
+        m_stack.freezeImapServer(true);
+        endFault(1000 + m_random.bounded(9000), kind);
+        break;
+    case KillImap:
+        m_stack.killImapServer();
+        endFault(m_random.bounded(4000), kind);
+        break;
+    case KillServer:
+        m_serverDownByUs = true;
+        m_stack.killMessageServer();
+        endFault(m_random.bounded(4000), kind);
+        break;
+    case KillServerWithoutManager:
+        // The application is closed and started again while the server is down: the old
+        // manager's work is cancelled and ends, the new one is made before the server is back.
+        m_serverDownByUs = true;
+        m_stack.killMessageServer();
+        m_manager->stop();
+        if (!waitForAllEnded(settleMs))
+            problem(QStringLiteral("work of a stopped manager still unended after %1 s").arg(settleMs / 1000));
+        makeManager();
+        endFault(500 + m_random.bounded(4000), kind);
+        break;
+    case FaultKinds:
+        break;
+    }
+}
+
+void Soak::endFault(int delayMs, Fault kind)
+{
+    QTimer::singleShot(delayMs, this, [this, kind] {
+        if (kind == Freeze)
+            m_stack.freezeImapServer(false);
+        else if (kind == KillImap && !m_stack.startImapServer())
+            problem(QStringLiteral("the IMAP server did not start again"));
+        else if ((kind == KillServer || kind == KillServerWithoutManager) && !m_stack.startMessageServer())
+            problem(QStringLiteral("the message server did not start again"));
+        m_serverDownByUs = false;
+        m_faultRunning = false;
+        if (m_issuing)
+            QTimer::singleShot(3000 + m_random.bounded(12000), this, &Soak::injectFault);
+    });
+}
+
+bool Soak::waitForAllEnded(int timeoutMs)
+{
+    return QTest::qWaitFor([this] { return m_live.isEmpty(); }, timeoutMs);
+}
+
+bool Soak::finalRun(uint (Manager::*request)(const QMailAccountId &), const char *name)
+{
+    const QScopedValueRollback<bool> inRequest(m_inRequest, true);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const uint serial = issue(QLatin1String(name), (m_manager.data()->*request)(m_account));
+        if (!QTest::qWaitFor([&] { return m_operations.value(key(serial)).ends > 0; }, settleMs))
+            return false;
+        if (m_operations.value(key(serial)).outcome == QMailServiceAction::Successful)
+            return true;
+    }
+    return false;
+}
+
+// The user's intent from the store changes in the order they were asked for: a change that
+// ended Successful is the message's state from then on; one cancelled before it started was
+// not applied. Any other that ended Failed may or may not have been applied: the real
+// server applies a flag change to the local store before its work on the account, and a
+// move or a delete may fail after the IMAP server has done it.
+QHash<int, Intent> Soak::intents() const
+{
+    QHash<int, Intent> intents;
+    for (auto initial = m_initialPlace.begin(); initial != m_initialPlace.end(); ++initial)
+        intents[initial.key()].places = {initial.value()};
+    for (const Request &request : m_requests) {
+        const Operation operation = m_operations.value(request.key);
+        if (operation.outcome == QMailServiceAction::Failed && !operation.started && operation.errorCode == Status::ErrCancel)
+            continue;
+        const bool applied = operation.outcome == QMailServiceAction::Successful;
+        for (int n : request.messages) {
+            Intent &intent = intents[n];
+            QSet<bool> *flag = request.change == Change::Read ? &intent.read : &intent.important;
+            switch (request.change) {
+            case Change::Read:
+            case Change::Important:
+                if (applied)
+                    flag->clear();
+                flag->insert(request.value);
+                break;
+            case Change::Move:
+                // A message deleted before cannot be moved; the move ends well for the others.
+                if (applied)
+                    intent.places.intersect({deletedPlace});
+                intent.places.insert(request.folder);
+                break;
+            case Change::Delete:
+                if (applied)
+                    intent.places.clear();
+                intent.places.insert(deletedPlace);
+                break;
+            }
+        }
+    }
+    return intents;
+}
+
+void Soak::checkIntent()
+{
+    const QHash<int, QList<Found> > maildir = readMaildir(m_stack);
+    QHash<int, QList<Found> > stored;
+    QHash<QMailFolderId, QString> folderOf;
+    for (auto folder = m_folders.begin(); folder != m_folders.end(); ++folder)
+        folderOf.insert(folder.value(), folder.key());
+    refreshMessages();
+    for (auto id = m_ids.begin(); id != m_ids.end(); ++id) {
+        const QMailMessageMetaData message(id.value());
+        stored[id.key()].append({folderOf.value(message.parentFolderId(), QStringLiteral("?")),
+                                 bool(message.status() & QMailMessage::Read), bool(message.status() & QMailMessage::Important)});
+    }
+    const QHash<int, Intent> all = intents();
+    for (auto intent = all.begin(); intent != all.end(); ++intent) {
+        const int n = intent.key();
+        const QList<Found> onServer = maildir.value(n);
+        const QString what = QStringLiteral("message %1 (intent %2 read %3 important %4)")
+                                 .arg(n).arg(describe(intent->places))
+                                 .arg(intent->read.size() > 1 ? QStringLiteral("any") : QString::number(*intent->read.begin()))
+                                 .arg(intent->important.size() > 1 ? QStringLiteral("any") : QString::number(*intent->important.begin()));
+        if (onServer.size() > 1) {
+            problem(QStringLiteral("%1: %2 copies on the server").arg(what).arg(onServer.size()));
+            continue;
+        }
+        if (onServer.isEmpty()) {
+            if (!intent->places.contains(deletedPlace))
+                problem(QStringLiteral("%1: gone from the server, never deleted").arg(what));
+        } else {
+            const Found &file = onServer.first();
+            if (!intent->places.contains(file.place))
+                problem(QStringLiteral("%1: on the server in '%2'").arg(what, file.place));
+            if (!intent->read.contains(file.read) || !intent->important.contains(file.important))
+                problem(QStringLiteral("%1: server flags read %2 important %3").arg(what).arg(file.read).arg(file.important));
+            if (file.trashed && !intent->places.contains(deletedPlace))
+                problem(QStringLiteral("%1: marked deleted on the server").arg(what));
+        }
+        // The client's store after the final sync shows what the server holds.
+        const QList<Found> local = stored.value(n);
+        if (local.size() != onServer.size() || (!local.isEmpty() && (local.first().place != onServer.first().place
+                                                                     || local.first().read != onServer.first().read
+                                                                     || local.first().important != onServer.first().important)))
+            problem(QStringLiteral("%1: the store (%2 entries%3) disagrees with the server").arg(what).arg(local.size())
+                        .arg(local.isEmpty() ? QString() : QStringLiteral(", in '%1' read %2 important %3").arg(local.first().place).arg(local.first().read).arg(local.first().important)));
+    }
+}
+
+int Soak::run()
+{
+    m_clock.start();
+    QTimer::singleShot(0, this, &Soak::step);
+    if (m_options.faults)
+        QTimer::singleShot(2000 + m_random.bounded(8000), this, &Soak::injectFault);
+    qint64 settledKiB = 0;
+    QTimer::singleShot(60000, this, [&] { settledKiB = residentKiB(); });
+    QTest::qWait(m_options.durationS * 1000);
+
+    // Faults stop; the one under way is undone.
+    m_issuing = false;
+    if (!QTest::qWaitFor([this] { return !m_faultRunning; }, 15000))
+        problem(QStringLiteral("the last fault was not undone"));
+    if (!waitForAllEnded(settleMs)) {
+        QStringList unended;
+        for (uint serial : qAsConst(m_live))
+            unended << QStringLiteral("%1 (%2)").arg(serial).arg(m_operations.value(key(serial)).what);
+        problem(QStringLiteral("unended %1 s after the last fault: %2").arg(settleMs / 1000).arg(unended.join(QLatin1Char(' '))));
+    }
+    // The oracle runs whatever the final requests did: what is on disk is checked anyway.
+    if (!finalRun(&Manager::exportUpdates, "final export") || !finalRun(&Manager::sync, "final sync"))
+        problem(QStringLiteral("the final export and sync did not succeed"));
+    checkIntent();
+    if (enforceFailures)
+        problem(QStringLiteral("%1 internal checks failed (see the log)").arg(enforceFailures));
+    const qint64 endKiB = residentKiB();
+    if (settledKiB && endKiB - settledKiB > 8 * 1024)
+        problem(QStringLiteral("resident memory grew from %1 to %2 KiB").arg(settledKiB).arg(endKiB));
+
+    int successful = 0, failed = 0;
+    for (const Operation &operation : qAsConst(m_operations))
+        (operation.outcome == QMailServiceAction::Successful ? successful : failed) += operation.ends > 0;
+    for (const QString &text : qAsConst(m_problems))
+        fprintf(stdout, "soak: %s\n", qPrintable(text));
+    fprintf(stdout, "soak summary: seed %u, %d s, clients %d, requests %d, serials %d, ended Successful %d Failed %d, "
+                    "faults freeze %d imap-kill %d server-kill %d server-kill-no-manager %d, managers %d, "
+                    "service activity changes %d, server crashes %d, rss %lld->%lld KiB, broken promises: %d\n",
+            m_options.seed, m_options.durationS, m_options.clients, m_requestCount, int(m_operations.size()), successful, failed,
+            m_faultCounts[Freeze], m_faultCounts[KillImap], m_faultCounts[KillServer], m_faultCounts[KillServerWithoutManager],
+            m_generation, m_serviceChanges, m_serverCrashes, settledKiB, endKiB, int(m_problems.size()) - m_serverCrashes);
+    fflush(stdout);
+    return m_problems.size() > m_serverCrashes ? 1 : 0;
+}
+
+int main(int argc, char *argv[])
+{
+    if (!RealQmfStack::runOnPrivateBus(argc, argv))
+        return 1;
+    QCoreApplication application(argc, argv);
+    Options options;
+    const QStringList arguments = application.arguments();
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        const QString value = arguments.value(i + 1);
+        if (argument == QLatin1String("--seed") && ++i)
+            options.seed = value.toUInt();
+        else if (argument == QLatin1String("--duration") && ++i)
+            options.durationS = qBound(10, value.toInt(), 86400);
+        else if (argument == QLatin1String("--clients") && ++i)
+            options.clients = qBound(1, value.toInt(), 1);
+        else if (argument == QLatin1String("--faults") || argument == QLatin1String("--no-faults"))
+            options.faults = argument == QLatin1String("--faults");
+        else {
+            fprintf(stderr, "usage: soak_realqmf [--seed N] [--duration SECONDS] [--clients 1] [--faults|--no-faults]\n");
+            return 2;
+        }
+    }
+    const QString logPath = QDir::temp().filePath(QStringLiteral("soak-%1.log").arg(options.seed));
+    logFile = fopen(qPrintable(logPath), "w");
+    qInstallMessageHandler(logToFile);
+    fprintf(stdout, "soak: seed %u, log in %s\n", options.seed, qPrintable(logPath));
+    fflush(stdout);
+
+    ZavekSettings::instance()->setUseConnectivityManager(false, false);
+    RealQmfStack stack;
+    Soak soak(options, stack);
+    QString error;
+    if (!soak.setUp(&error)) {
+        fprintf(stdout, "soak: setup failed: %s\n", qPrintable(error));
+        return 1;
+    }
+    return soak.run();
+}

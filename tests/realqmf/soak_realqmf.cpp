@@ -7,7 +7,7 @@
 //
 // The run is decided by the seed, except for the timing of the stack itself. It ends with one
 // summary line; the exit code is 1 when a promise was broken. Everything else the library and
-// the stack log goes to soak-<seed>.log in the temporary directory.
+// the stack log goes to soak-<seed>-<pid>.log in the temporary directory.
 
 #include "realqmfstack.h"
 
@@ -683,8 +683,11 @@ int Soak::run()
     int successful = 0, failed = 0;
     for (const Operation &operation : qAsConst(m_operations))
         (operation.outcome == QMailServiceAction::Successful ? successful : failed) += operation.ends > 0;
-    for (const QString &text : qAsConst(m_problems))
+    // The first problems tell the story; the log has them all.
+    for (const QString &text : m_problems.mid(0, 40))
         fprintf(stdout, "soak: %s\n", qPrintable(text));
+    if (m_problems.size() > 40)
+        fprintf(stdout, "soak: ... %d more in the log\n", int(m_problems.size()) - 40);
     fprintf(stdout, "soak summary: seed %u, %d s, clients %d, requests %d, serials %d, ended Successful %d Failed %d, "
                     "faults freeze %d imap-kill %d server-kill %d server-kill-no-manager %d, managers %d, "
                     "service activity changes %d, server crashes %d, rss %lld->%lld KiB, broken promises: %d\n",
@@ -718,7 +721,7 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    const QString logPath = QDir::temp().filePath(QStringLiteral("soak-%1.log").arg(options.seed));
+    const QString logPath = QDir::temp().filePath(QStringLiteral("soak-%1-%2.log").arg(options.seed).arg(QCoreApplication::applicationPid()));
     logFile = fopen(qPrintable(logPath), "w");
     qInstallMessageHandler(logToFile);
     fprintf(stdout, "soak: seed %u, log in %s\n", options.seed, qPrintable(logPath));

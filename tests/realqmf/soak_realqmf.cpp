@@ -3,7 +3,12 @@
 // an oracle written from the promises alone: every serial ends exactly once, and the server's
 // Maildir on disk holds, for every message, what the user last asked for.
 //
-//   soak_realqmf --seed N --duration SECONDS --clients 1 --faults|--no-faults
+//   soak_realqmf --seed N --duration SECONDS --clients 1|2 --faults|--no-faults
+//
+// With two clients the program runs itself a second time as a client process (--client 1
+// --account ID): its own manager on the same account and store, changing only the odd
+// messages while the first changes the even ones. It tells the first what it asked for and
+// how each serial ended, one line each, so that the first keeps the one oracle.
 //
 // The run is decided by the seed, except for the timing of the stack itself. It ends with one
 // summary line; the exit code is 1 when a promise was broken. Everything else the library and
@@ -50,6 +55,9 @@ struct Options
     int durationS = 90;
     int clients = 1;
     bool faults = true;
+    // Set in a client process: which share of the messages it changes, and the account.
+    int client = 0;
+    quint64 account = 0;
 };
 
 // ---- the mailbox, made from the seed ----
@@ -237,9 +245,13 @@ private:
         bool value;
         QString folder;
     };
-    enum Fault { Freeze, KillImap, KillServer, KillServerWithoutManager, FaultKinds };
+    // KillClient stays last: it is drawn only when there is a client process.
+    enum Fault { Freeze, KillImap, KillServer, KillServerWithoutManager, KillClient, FaultKinds };
 
     quint64 key(uint serial) const { return (quint64(m_generation) << 32) | serial; }
+    bool isClient() const { return m_options.account != 0; }
+    void startClient();
+    void readClient();
     void makeManager();
     void problem(const QString &text);
     uint issue(const QString &what, uint serial);
@@ -278,11 +290,23 @@ private:
     bool m_serverDownByUs = false;
     bool m_issuing = true;
     bool m_inRequest = false;
+
+    // The client process, seen from the first: each start is a generation of its own.
+    QProcess m_client;
+    int m_clientGeneration = 1000;
+    bool m_clientKilledByUs = false;
+    QString m_clientSummary;
     QElapsedTimer m_clock;
 };
 
 bool Soak::setUp(QString *error)
 {
+    if (isClient()) {
+        m_account = QMailAccountId(m_options.account);
+        makeManager();
+        refreshMessages();
+        return !m_ids.isEmpty();
+    }
     QList<RealQmfStack::MailboxMessage> mailbox;
     for (int n = 1; n <= 330; ++n) {
         const QString folder = folderNames.at(n % 5 < 3 ? 0 : n % 5 - 2);
@@ -343,6 +367,8 @@ void Soak::makeManager()
         operation->outcome = activity;
         operation->errorCode = status.errorCode;
         m_live.removeOne(serial);
+        if (isClient())
+            fprintf(stdout, "E %u %d %d %d\n", serial, int(activity), int(operation->started), int(status.errorCode));
     });
     connect(m_manager.data(), &Manager::serviceActivityChanged, this, [this] { ++m_serviceChanges; });
 }
@@ -350,6 +376,8 @@ void Soak::makeManager()
 void Soak::problem(const QString &text)
 {
     m_problems << QStringLiteral("[%1 s] %2").arg(m_clock.elapsed() / 1000).arg(text);
+    if (isClient())
+        fprintf(stdout, "P %s\n", qPrintable(text));
     qWarning("SOAK PROBLEM: %s", qPrintable(text));
 }
 
@@ -394,7 +422,11 @@ void Soak::refreshMessages()
 QList<int> Soak::pickMessages()
 {
     QList<int> picked;
-    const QList<int> all = m_ids.keys();
+    QList<int> all;
+    for (int n : m_ids.keys()) {
+        if (n % m_options.clients == m_options.client)
+            all << n;
+    }
     for (int i = 0, count = 1 + m_random.bounded(m_random.bounded(8) == 0 ? 20 : 3); i < count && !all.isEmpty(); ++i)
         picked << all.at(m_random.bounded(all.size()));
     return picked;
@@ -428,6 +460,9 @@ void Soak::randomRequest()
         static const char *const names[] = {"read", "important", "move", "delete"};
         const QString what = QStringLiteral("%1 %2%3 %4").arg(QLatin1String(names[int(kind)])).arg(value).arg(on, folderName);
         m_requests.append({key(issue(what, serial)), kind, messages, value, folderName});
+        if (isClient())
+            fprintf(stdout, "C %u %d %d %s %s\n", serial, int(kind), int(value), qPrintable(numbers.join(QLatin1Char(','))),
+                    qPrintable(QLatin1Char('/') + folderName));
     };
     if (ids.isEmpty() || roll < 4) {
         issue(QStringLiteral("sync"), manager.sync(m_account));
@@ -470,7 +505,7 @@ void Soak::randomRequest()
 
 void Soak::step()
 {
-    if (!m_faultRunning && !m_serverDownByUs && !m_stack.isMessageServerRunning()) {
+    if (!isClient() && !m_faultRunning && !m_serverDownByUs && !m_stack.isMessageServerRunning()) {
         ++m_serverCrashes;
         problem(QStringLiteral("the message server crashed (seed %1) after: %2").arg(m_options.seed).arg(m_recent.join(QLatin1Char(' '))));
         m_stack.startMessageServer();
@@ -488,7 +523,7 @@ void Soak::injectFault()
 {
     if (!m_issuing)
         return;
-    const Fault kind = Fault(m_random.bounded(int(FaultKinds)));
+    const Fault kind = Fault(m_random.bounded(int(m_options.clients > 1 ? FaultKinds : KillClient)));
     ++m_faultCounts[kind];
     qDebug("SOAK fault %d", int(kind));
     m_faultRunning = true;
@@ -517,8 +552,60 @@ void Soak::injectFault()
         makeManager();
         endFault(500 + m_random.bounded(4000), kind);
         break;
+    case KillClient:
+        m_clientKilledByUs = true;
+        m_client.kill();
+        m_client.waitForFinished(10000);
+        endFault(500 + m_random.bounded(4000), kind);
+        break;
     case FaultKinds:
         break;
+    }
+}
+
+void Soak::startClient()
+{
+    const int remainingS = m_options.durationS - int(m_clock.elapsed() / 1000);
+    if (remainingS < 5)
+        return;
+    ++m_clientGeneration;
+    m_clientKilledByUs = false;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("ZAVEK_TEST_QMF_DATA"), qEnvironmentVariable("QMF_DATA"));
+    m_client.setProcessEnvironment(environment);
+    m_client.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_client.start(QCoreApplication::applicationFilePath(),
+                   {QStringLiteral("--client"), QStringLiteral("1"), QStringLiteral("--clients"), QString::number(m_options.clients),
+                    QStringLiteral("--account"), QString::number(m_account.toULongLong()),
+                    QStringLiteral("--seed"), QString::number(m_options.seed * 7919 + quint32(m_clientGeneration)),
+                    QStringLiteral("--duration"), QString::number(remainingS)});
+}
+
+// Lines of the client: C serial change value messages /folder (a change it asked for),
+// E serial activity started error (a serial's end), P text (a problem), S text (its summary).
+void Soak::readClient()
+{
+    while (m_client.canReadLine()) {
+        const QString line = QString::fromUtf8(m_client.readLine()).trimmed();
+        const QStringList fields = line.split(QLatin1Char(' '));
+        const quint64 clientKey = (quint64(m_clientGeneration) << 32) | fields.value(1).toUInt();
+        if (line.startsWith(QLatin1String("C ")) && fields.size() == 6) {
+            QList<int> messages;
+            for (const QString &n : fields.at(4).split(QLatin1Char(',')))
+                messages << n.toInt();
+            m_requests.append({clientKey, Change(fields.at(2).toInt()), messages, fields.at(3) == QLatin1String("1"), fields.at(5).mid(1)});
+            m_operations[clientKey].what = QStringLiteral("client ") + line;
+        } else if (line.startsWith(QLatin1String("E ")) && fields.size() == 5) {
+            Operation &operation = m_operations[clientKey];
+            operation.outcome = Activity(fields.at(2).toInt());
+            operation.started = fields.at(3) == QLatin1String("1");
+            operation.errorCode = fields.at(4).toInt();
+            ++operation.ends;
+        } else if (line.startsWith(QLatin1String("P "))) {
+            problem(QStringLiteral("client: ") + line.mid(2));
+        } else if (line.startsWith(QLatin1String("S "))) {
+            m_clientSummary = line.mid(2);
+        }
     }
 }
 
@@ -531,6 +618,8 @@ void Soak::endFault(int delayMs, Fault kind)
             problem(QStringLiteral("the IMAP server did not start again"));
         else if ((kind == KillServer || kind == KillServerWithoutManager) && !m_stack.startMessageServer())
             problem(QStringLiteral("the message server did not start again"));
+        else if (kind == KillClient)
+            startClient();
         m_serverDownByUs = false;
         m_faultRunning = false;
         if (m_issuing)
@@ -562,9 +651,10 @@ bool Soak::finalRun(uint (Manager::*request)(const QMailAccountId &), const char
 
 // The user's intent from the store changes in the order they were asked for: a change that
 // ended Successful is the message's state from then on; one cancelled before it started was
-// not applied. Any other that ended Failed may or may not have been applied: the real
-// server applies a flag change to the local store before its work on the account, and a
-// move or a delete may fail after the IMAP server has done it.
+// not applied. Any other that ended Failed, or never ended because its client was killed,
+// may or may not have been applied: the real server writes flags and moves to the local
+// store at once and takes them to the IMAP server with the next export, and a delete goes
+// to the IMAP server at once and may fail after the server has done it.
 QHash<int, Intent> Soak::intents() const
 {
     QHash<int, Intent> intents;
@@ -652,8 +742,16 @@ void Soak::checkIntent()
 int Soak::run()
 {
     m_clock.start();
+    if (m_options.clients > 1 && !isClient()) {
+        connect(&m_client, &QProcess::readyReadStandardOutput, this, &Soak::readClient);
+        connect(&m_client, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), this, [this](int, QProcess::ExitStatus status) {
+            if (status == QProcess::CrashExit && !m_clientKilledByUs)
+                problem(QStringLiteral("the client process crashed"));
+        });
+        startClient();
+    }
     QTimer::singleShot(0, this, &Soak::step);
-    if (m_options.faults)
+    if (m_options.faults && !isClient())
         QTimer::singleShot(2000 + m_random.bounded(8000), this, &Soak::injectFault);
     qint64 settledKiB = 0;
     QTimer::singleShot(60000, this, [&] { settledKiB = residentKiB(); });
@@ -663,6 +761,12 @@ int Soak::run()
     m_issuing = false;
     if (!QTest::qWaitFor([this] { return !m_faultRunning; }, 15000))
         problem(QStringLiteral("the last fault was not undone"));
+    // The client drains and exports on its own; the first checks once it is done.
+    if (m_client.state() != QProcess::NotRunning && !QTest::qWaitFor([this] { return m_client.state() == QProcess::NotRunning; }, settleMs * 4)) {
+        problem(QStringLiteral("the client process did not end"));
+        m_client.kill();
+    }
+    readClient();
     if (!waitForAllEnded(settleMs)) {
         QStringList unended;
         for (uint serial : qAsConst(m_live))
@@ -671,9 +775,10 @@ int Soak::run()
         problem(QStringLiteral("unended %1 s after the last fault (* had started): %2").arg(settleMs / 1000).arg(unended.join(QLatin1Char(' '))));
     }
     // The oracle runs whatever the final requests did: what is on disk is checked anyway.
-    if (finalRun(&Manager::exportUpdates, "final export"))
+    if (finalRun(&Manager::exportUpdates, "final export") && !isClient())
         finalRun(&Manager::sync, "final sync");
-    checkIntent();
+    if (!isClient())
+        checkIntent();
     if (enforceFailures)
         problem(QStringLiteral("%1 internal checks failed (see the log)").arg(enforceFailures));
     const qint64 endKiB = residentKiB();
@@ -683,17 +788,23 @@ int Soak::run()
     int successful = 0, failed = 0;
     for (const Operation &operation : qAsConst(m_operations))
         (operation.outcome == QMailServiceAction::Successful ? successful : failed) += operation.ends > 0;
+    if (isClient()) {
+        fprintf(stdout, "S requests %d, ended Successful %d Failed %d, service activity changes %d\n", m_requestCount, successful,
+                failed, m_serviceChanges);
+        fflush(stdout);
+        return m_problems.isEmpty() ? 0 : 1;
+    }
     // The first problems tell the story; the log has them all.
     for (const QString &text : m_problems.mid(0, 40))
         fprintf(stdout, "soak: %s\n", qPrintable(text));
     if (m_problems.size() > 40)
         fprintf(stdout, "soak: ... %d more in the log\n", int(m_problems.size()) - 40);
     fprintf(stdout, "soak summary: seed %u, %d s, clients %d, requests %d, serials %d, ended Successful %d Failed %d, "
-                    "faults freeze %d imap-kill %d server-kill %d server-kill-no-manager %d, managers %d, "
-                    "service activity changes %d, server crashes %d, rss %lld->%lld KiB, broken promises: %d\n",
+                    "faults freeze %d imap-kill %d server-kill %d server-kill-no-manager %d client-kill %d, managers %d, "
+                    "service activity changes %d, client (%s), server crashes %d, rss %lld->%lld KiB, broken promises: %d\n",
             m_options.seed, m_options.durationS, m_options.clients, m_requestCount, int(m_operations.size()), successful, failed,
             m_faultCounts[Freeze], m_faultCounts[KillImap], m_faultCounts[KillServer], m_faultCounts[KillServerWithoutManager],
-            m_generation, m_serviceChanges, m_serverCrashes, settledKiB, endKiB, int(m_problems.size()) - m_serverCrashes);
+            m_faultCounts[KillClient], m_generation, m_serviceChanges, qPrintable(m_clientSummary), m_serverCrashes, settledKiB, endKiB, int(m_problems.size()) - m_serverCrashes);
     fflush(stdout);
     return m_problems.size() > m_serverCrashes ? 1 : 0;
 }
@@ -713,26 +824,35 @@ int main(int argc, char *argv[])
         else if (argument == QLatin1String("--duration") && ++i)
             options.durationS = qBound(10, value.toInt(), 86400);
         else if (argument == QLatin1String("--clients") && ++i)
-            options.clients = qBound(1, value.toInt(), 1);
+            options.clients = qBound(1, value.toInt(), 2);
+        else if (argument == QLatin1String("--client") && ++i)
+            options.client = value.toInt();
+        else if (argument == QLatin1String("--account") && ++i)
+            options.account = value.toULongLong();
         else if (argument == QLatin1String("--faults") || argument == QLatin1String("--no-faults"))
             options.faults = argument == QLatin1String("--faults");
         else {
-            fprintf(stderr, "usage: soak_realqmf [--seed N] [--duration SECONDS] [--clients 1] [--faults|--no-faults]\n");
+            fprintf(stderr, "usage: soak_realqmf [--seed N] [--duration SECONDS] [--clients 1|2] [--faults|--no-faults]\n");
             return 2;
         }
     }
     const QString logPath = QDir::temp().filePath(QStringLiteral("soak-%1-%2.log").arg(options.seed).arg(QCoreApplication::applicationPid()));
     logFile = fopen(qPrintable(logPath), "w");
     qInstallMessageHandler(logToFile);
-    fprintf(stdout, "soak: seed %u, log in %s\n", options.seed, qPrintable(logPath));
-    fflush(stdout);
+    if (options.account == 0) {
+        fprintf(stdout, "soak: seed %u, log in %s\n", options.seed, qPrintable(logPath));
+        fflush(stdout);
+    } else {
+        // The first process must see every line a client wrote before it was killed.
+        setvbuf(stdout, nullptr, _IOLBF, 0);
+    }
 
     ZavekSettings::instance()->setUseConnectivityManager(false, false);
     RealQmfStack stack;
     Soak soak(options, stack);
     QString error;
     if (!soak.setUp(&error)) {
-        fprintf(stdout, "soak: setup failed: %s\n", qPrintable(error));
+        fprintf(stdout, options.account ? "P setup failed: %s\n" : "soak: setup failed: %s\n", qPrintable(error));
         return 1;
     }
     return soak.run();

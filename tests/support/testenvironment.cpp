@@ -28,7 +28,9 @@ void setUpTestEnvironment()
         { "XDG_CONFIG_HOME", home + QStringLiteral("/.config") },
         { "XDG_DATA_HOME", home + QStringLiteral("/.local/share") },
         { "XDG_CACHE_HOME", home + QStringLiteral("/.cache") },
-        { "QMF_DATA", home + QStringLiteral("/.qmf") },
+        // A second client process of the soak shares the store of the first.
+        { "QMF_DATA", qEnvironmentVariableIsSet("ZAVEK_TEST_QMF_DATA") ? qEnvironmentVariable("ZAVEK_TEST_QMF_DATA")
+                                                                        : home + QStringLiteral("/.qmf") },
     };
     QDir().mkpath(home);
     for (const auto &variable : variables)

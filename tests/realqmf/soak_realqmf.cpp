@@ -623,7 +623,7 @@ void Soak::endFault(int delayMs, Fault kind)
         m_serverDownByUs = false;
         m_faultRunning = false;
         if (m_issuing)
-            QTimer::singleShot(3000 + m_random.bounded(12000), this, &Soak::injectFault);
+            QTimer::singleShot(2000 + m_random.bounded(6000), this, &Soak::injectFault);
     });
 }
 

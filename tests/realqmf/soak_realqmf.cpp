@@ -290,6 +290,7 @@ private:
     bool m_serverDownByUs = false;
     bool m_issuing = true;
     bool m_inRequest = false;
+    bool m_replacingManager = false;
 
     // The client process, seen from the first: each start is a generation of its own.
     QProcess m_client;
@@ -512,10 +513,13 @@ void Soak::step()
     }
     if (!m_issuing)
         return;
-    refreshMessages();
-    // Now and then a burst, as a view that opens asks for everything it shows at once.
-    for (int i = 0, count = m_random.bounded(15) == 0 ? 5 + m_random.bounded(25) : 1; i < count; ++i)
-        randomRequest();
+    // While the old manager's work drains, the application is closed: nothing is asked.
+    if (!m_replacingManager) {
+        refreshMessages();
+        // Now and then a burst, as a view that opens asks for everything it shows at once.
+        for (int i = 0, count = m_random.bounded(15) == 0 ? 5 + m_random.bounded(25) : 1; i < count; ++i)
+            randomRequest();
+    }
     QTimer::singleShot(m_random.bounded(300), this, &Soak::step);
 }
 
@@ -546,9 +550,11 @@ void Soak::injectFault()
         // manager's work is cancelled and ends, the new one is made before the server is back.
         m_serverDownByUs = true;
         m_stack.killMessageServer();
+        m_replacingManager = true;
         m_manager->stop();
         if (!waitForAllEnded(settleMs))
             problem(QStringLiteral("work of a stopped manager still unended after %1 s").arg(settleMs / 1000));
+        m_replacingManager = false;
         makeManager();
         endFault(500 + m_random.bounded(4000), kind);
         break;

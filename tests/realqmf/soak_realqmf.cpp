@@ -256,7 +256,7 @@ private:
     void problem(const QString &text);
     uint issue(const QString &what, uint serial);
     void refreshMessages();
-    QList<int> pickMessages();
+    QList<int> pickMessages(int most);
     void randomRequest();
     void step();
     void injectFault();
@@ -420,7 +420,7 @@ void Soak::refreshMessages()
     }
 }
 
-QList<int> Soak::pickMessages()
+QList<int> Soak::pickMessages(int most)
 {
     QList<int> picked;
     QList<int> all;
@@ -428,7 +428,8 @@ QList<int> Soak::pickMessages()
         if (n % m_options.clients == m_options.client)
             all << n;
     }
-    for (int i = 0, count = 1 + m_random.bounded(m_random.bounded(8) == 0 ? 20 : 3); i < count && !all.isEmpty(); ++i)
+    const int count = qMin(most, 1 + m_random.bounded(m_random.bounded(8) == 0 ? 20 : 3));
+    for (int i = 0; i < count && !all.isEmpty(); ++i)
         picked << all.at(m_random.bounded(all.size()));
     return picked;
 }
@@ -439,7 +440,9 @@ void Soak::randomRequest()
 {
     const QScopedValueRollback<bool> inRequest(m_inRequest, true);
     const int roll = m_random.bounded(100);
-    const QList<int> messages = pickMessages();
+    // Deletes are seldom and of one message, so that a long run keeps a mailbox to work on.
+    const bool remove = roll == 76;
+    const QList<int> messages = pickMessages(remove ? 1 : 20);
     QMailMessageIdList ids;
     for (int n : messages)
         ids << m_ids.value(n);
@@ -491,7 +494,7 @@ void Soak::randomRequest()
     } else if (roll < 76) {
         const QString target = m_folders.key(folder);
         change(Change::Move, true, target, manager.moveMessages(ids, folder));
-    } else if (roll < 79) {
+    } else if (remove) {
         change(Change::Delete, true, QString(), manager.deleteMessages(ids));
     } else if (roll < 92) {
         issue(QStringLiteral("export"), manager.exportUpdates(m_account));

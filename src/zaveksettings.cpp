@@ -69,43 +69,61 @@ int digitValue(char c, int base)
     return value < base ? value : -1;
 }
 
-// The characters of the text as the store decodes them, and the line each one starts on.
-void decodeIniText(const QByteArray &data, QVector<ushort> *text, QVector<int> *lines)
+// Where a value ends: a line end outside quotes, or a ';' that starts a comment.
+const uint endOfValue = 0x10000;
+
+// The characters of the text as the store decodes them, endOfValue where a value ends,
+// and the line (counted by '\n') each one starts on. Comments are left out.
+void decodeIniText(const QByteArray &data, QVector<uint> *text, QVector<int> *lines)
 {
     int line = 0;
+    bool quoted = false;
+    bool comment = false;
     const int n = data.size();
     for (int i = 0; i < n;) {
         const int startLine = line;
         const char c = data.at(i++);
         line += c == '\n';
-        if (c == '"')
-            continue;
         uint value = uchar(c);
         bool produced = true;
-        if (c == '\\' && i < n) {
-            const char e = data.at(i++);
-            line += e == '\n';
-            const char *plain = e ? std::strchr(plainEscapes, e) : nullptr;
-            if (plain) {
-                value = uchar(plainEscapeValues[plain - plainEscapes]);
-            } else if (e == 'x' || digitValue(e, 8) >= 0) {
-                // Digits run on as far as they go; the store keeps the low 16 bits, as we do.
-                const int base = e == 'x' ? 16 : 8;
-                value = e == 'x' ? 0 : uint(digitValue(e, 8));
-                produced = e != 'x';
-                for (int d; i < n && (d = digitValue(data.at(i), base)) >= 0; ++i, produced = true)
-                    value = value * uint(base) + uint(d);
-            } else {
-                // A line continuation, or an escaped character the store drops.
-                produced = false;
-                if ((e == '\n' || e == '\r') && i < n && (data.at(i) == '\n' || data.at(i) == '\r') && data.at(i) != e)
-                    line += data.at(i++) == '\n';
-            }
+        if ((c == '\n' || c == '\r') && !quoted) {
+            value = endOfValue;
+            comment = false;
+        } else if (comment) {
+            produced = false;
+        } else if (c == ';' && !quoted) {
+            // Opening a line or not, the rest of the line is a comment to the store.
+            value = endOfValue;
+            comment = true;
+        } else if (c == '"') {
+            quoted = !quoted;
+            produced = false;
         } else if (c == '\\') {
             produced = false;
+            if (i < n) {
+                const char e = data.at(i++);
+                line += e == '\n';
+                const char *plain = e ? std::strchr(plainEscapes, e) : nullptr;
+                if (plain) {
+                    value = uchar(plainEscapeValues[plain - plainEscapes]);
+                    produced = true;
+                } else if (e == 'x' || digitValue(e, 8) >= 0) {
+                    // Digits run on as far as they go; the store keeps the low 16 bits.
+                    const int base = e == 'x' ? 16 : 8;
+                    value = e == 'x' ? 0 : uint(digitValue(e, 8));
+                    produced = e != 'x';
+                    for (int d; i < n && (d = digitValue(data.at(i), base)) >= 0; ++i, produced = true)
+                        value = (value * uint(base) + uint(d)) & 0xffff;
+                } else if ((e == '\n' || e == '\r') && i < n && (data.at(i) == '\n' || data.at(i) == '\r') && data.at(i) != e) {
+                    // A line continuation takes a two-character line end whole.
+                    line += data.at(i++) == '\n';
+                }
+            }
         }
+        if (value == endOfValue)
+            quoted = false;
         if (produced) {
-            text->append(ushort(value));
+            text->append(value);
             lines->append(startLine);
         }
     }
@@ -118,7 +136,7 @@ QSet<int> undecodableLines(const QByteArray &data)
     static const QSet<quint32> plainTypes{1, 2, 3, 4, 5, 6, 7, 10, 12};
     static const char marker[] = "@Variant(";
     const int markerSize = int(sizeof(marker)) - 1;
-    QVector<ushort> text;
+    QVector<uint> text;
     QVector<int> lines;
     decodeIniText(data, &text, &lines);
     QSet<int> result;
@@ -128,13 +146,17 @@ QSet<int> undecodableLines(const QByteArray &data)
             ++matched;
         if (matched < markerSize)
             continue;
-        // The type's four bytes. The store makes '?' of a character past Latin-1, a type
-        // that loads nothing; taking its low byte instead can only remove more.
+        // The type's four bytes; a value that ends before them decodes to nothing. The store
+        // makes '?' of a character past Latin-1, a type that loads nothing; taking its low
+        // byte instead can only remove more.
         const int type = at + markerSize;
         quint32 id = 0;
-        for (int i = type; i < type + 4; ++i)
+        bool complete = true;
+        for (int i = type; i < type + 4; ++i) {
+            complete = complete && text.at(i) != endOfValue;
             id = id << 8 | uchar(text.at(i));
-        if (!plainTypes.contains(id)) {
+        }
+        if (complete && !plainTypes.contains(id)) {
             for (int line = lines.at(at); line <= lines.at(type + 3); ++line)
                 result.insert(line);
         }

@@ -352,12 +352,15 @@ void TestSettings::entriesNoReaderSeesStayOutOfTheRewrittenFile()
 void TestSettings::valuesNoReaderCanDecodeAreRemovedFirst()
 {
     // Lists that claim hundreds of millions of elements make the store abort or take
-    // gigabytes at its first lookup, also behind an escaped "@", an empty escape or quotes;
-    // a plain bool in the same form is kept.
-    const QByteArray hostile = "x=@Variant(\\0\\0\\0\\void))\ny=\\x40Variant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\n"
-                               "v=@\\xVariant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\nq=\"@Var\"iant(\\0\\0\\0\\v\\xa\\x7f\\xff\\xff\\xff)\n";
-    const QByteArray kept = "[General]\nsortKey=3\nshowFavouritesInSummary=@Variant(\\0\\0\\0\\x1\\0\\0)\n";
-    const QRegularExpression removed(QStringLiteral("no reader can decode safely; lines removed: 4$"));
+    // gigabytes at its first lookup, also behind an escaped "@", an empty escape, quotes or
+    // a quoted ';' in a list; a plain bool in the same form is kept.
+    const QByteArray hostile = "x=@Variant(\\0\\0\\0\\void))\ny=\\x10040Variant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\n"
+                               "v=@\\xVariant(\\0\\0\\0\\x9\\x7f\\xff\\xff\\xff)\nq=\"@Var\"iant(\\0\\0\\0\\v\\xa\\x7f\\xff\\xff\\xff)\n"
+                               "l=\"a;\", @Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n";
+    // Text that only looks like one, at a value's end or in a comment, stays with its neighbours.
+    const QByteArray kept = "[General]\nnote=ends in @Variant(r)\nsortKey=3\nremark=1 ;@Variant(\\0\\0\\0\\v\\x7f\\xff\\xff\\xff)\n"
+                            "showFavouritesInSummary=@Variant(\\0\\0\\0\\x1\\0\\0)\n";
+    const QRegularExpression removed(QStringLiteral("no reader can decode safely; lines removed: 5$"));
     writeFile(kept + hostile);
     const WarningLog warnings;
     ZavekSettings *settings = create();

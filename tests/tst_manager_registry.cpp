@@ -269,12 +269,12 @@ void TestManagerRegistry::serialsWrapPastZeroAndKeepTheQueueOrder()
     QCOMPARE((QList<uint>{running, read, sync, unread, readAgain, part}), (QList<uint>{1, 0xfffffffeu, 0xffffffffu, 2, 3, 4}));
     QCOMPARE(manager->flagMessages(ids, QMailMessage::Read, 0), readAgain);
     QCOMPARE(manager->retrieveMessagePart(fixture.part(1, 2)), part);
-    QCOMPARE(manager->operationInfo(part)->messagePartLocation().toString(true), QStringLiteral("1-2"));
     fixture.log->take();
     manager->stop();   // the queue first, in queue order
-    QCOMPARE(ends(fixture.log->take()), (QStringList{line("A%1 Failed 1030", read), line("A%1 Failed 1030", sync),
-                                                     line("A%1 Failed 1030", unread), line("A%1 Failed 1030", readAgain),
-                                                     line("A%1 Failed 1030", part)}));
+    QStringList cancelled;
+    for (uint serial : {read, sync, unread, readAgain, part})
+        cancelled << line("A%1 Failed 1030", serial);
+    QCOMPARE(ends(fixture.log->take()), cancelled);
 }
 
 QTEST_GUILESS_MAIN(TestManagerRegistry)

@@ -234,6 +234,26 @@ void dropUnreachable(QSettings &store)
                          << "holds entries that no reader can see; they are dropped as it is written";
 }
 
+// The store writes a bool or a number as plain text, which reads back as text: a sortKey
+// stored as a typed true (1 to the application) would come back as "true" (0). Before the
+// store rewrites the file, an option whose stored value would read otherwise afterwards is
+// given the value the application reads, in the option's own type.
+void keepOptionsThroughRewrite(QSettings &store, const QHash<QString, ZavekSettings::Setting> &settings)
+{
+    for (auto it = settings.cbegin(); it != settings.cend(); ++it) {
+        const QVariant stored = store.value(it.key());
+        const int type = it->defaultValue.userType();
+        if (!stored.isValid() || stored.userType() == type)
+            continue;
+        QVariant now = stored;
+        QVariant rewritten = stored.toString();
+        now.convert(type);
+        rewritten.convert(type);
+        if (now != rewritten)
+            store.setValue(it.key(), now);
+    }
+}
+
 } // namespace
 
 ZavekSettings *ZavekSettings::instance()
@@ -330,6 +350,7 @@ void ZavekSettings::setValue(const QString &key, const QVariant &value, bool not
 
     if (writeThrough) {
         dropUnreachable(*settingsStore);
+        keepOptionsThroughRewrite(*settingsStore, settings);
         settingsStore->setValue(key, value);
         pendingWrites.remove(key);
     } else {
@@ -352,6 +373,7 @@ void ZavekSettings::flush(bool notify)
             continue;
         if (settingsStore->value(key, setting.defaultValue) != setting.value) {
             dropUnreachable(*settingsStore);
+            keepOptionsThroughRewrite(*settingsStore, settings);
             settingsStore->setValue(key, setting.value);
         }
     }

@@ -108,6 +108,7 @@ private Q_SLOTS:
     void entriesNoReaderSeesStayOutOfTheRewrittenFile_data();
     void entriesNoReaderSeesStayOutOfTheRewrittenFile();
     void valuesNoReaderCanDecodeAreRemovedFirst();
+    void typedValueReadsTheSameAfterTheRewrite();
     void directoryInPlaceOfTheFileWarnsAndKeepsValues();
     void unwritableDirectoryKeepsValuesInMemory();
     void aboutToQuitDropsTheWatcher();
@@ -382,6 +383,17 @@ void TestSettings::valuesNoReaderCanDecodeAreRemovedFirst()
     m_settings.reset();
     QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("5"));
     QCOMPARE(warnings.count(removed), 3);
+}
+
+void TestSettings::typedValueReadsTheSameAfterTheRewrite()
+{
+    // A typed true is 1 as a sort key; written back as the text "true" it would read 0.
+    writeFile("[General]\nsortKey=@Variant(\\0\\0\\0\\x1\\x1)\n");
+    ZavekSettings *settings = create();
+    QCOMPARE(settings->sortKey(), 1);
+    settings->setViewHtml(false, true);
+    m_settings.reset();
+    QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("1"));
 }
 
 void TestSettings::directoryInPlaceOfTheFileWarnsAndKeepsValues()

@@ -245,11 +245,12 @@ void keepOptionsThroughRewrite(QSettings &store, const QHash<QString, ZavekSetti
         const int type = it->defaultValue.userType();
         if (!stored.isValid() || stored.userType() == type)
             continue;
-        QVariant now = stored;
-        QVariant rewritten = stored.toString();
-        now.convert(type);
-        rewritten.convert(type);
-        if (now != rewritten)
+        // Every option is a bool or an int, read as the getters read it.
+        const auto asRead = [type](const QVariant &value) {
+            return type == QMetaType::Bool ? QVariant(value.toBool()) : QVariant(value.toInt());
+        };
+        const QVariant now = asRead(stored);
+        if (now != asRead(stored.toString()))
             store.setValue(it.key(), now);
     }
 }

@@ -387,13 +387,16 @@ void TestSettings::valuesNoReaderCanDecodeAreRemovedFirst()
 
 void TestSettings::typedValueReadsTheSameAfterTheRewrite()
 {
-    // A typed true is 1 as a sort key; written back as the text "true" it would read 0.
-    writeFile("[General]\nsortKey=@Variant(\\0\\0\\0\\x1\\x1)\n");
+    // A typed true is 1 as a sort key; written back as the text "true" it would read 0. A
+    // rectangle, false as an option, is written back as it is.
+    writeFile("[General]\nsortKey=@Variant(\\0\\0\\0\\x1\\x1)\nviewHtmlMailFormat=@Rect(0 0 1 1)\n");
     ZavekSettings *settings = create();
     QCOMPARE(settings->sortKey(), 1);
-    settings->setViewHtml(false, true);
+    QVERIFY(!settings->viewHtml());
+    settings->setThreadedList(true, true);
     m_settings.reset();
     QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("1"));
+    QCOMPARE(fileValue(QStringLiteral("viewHtmlMailFormat")), QByteArray("@Rect(0 0 1 1)"));
 }
 
 void TestSettings::directoryInPlaceOfTheFileWarnsAndKeepsValues()

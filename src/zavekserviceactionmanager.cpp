@@ -292,7 +292,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::enqueueFor(ActionPo
                     queue->prepend(current);
                     current = getNext();
                     displaced = true;
-                } else if (!current->_cancelRequested) {
+                } else if (!current->_cancelRequested && current->_interruptible) {
                     // Interrupt the run; the operation runs again later under its serial.
                     current->_preempted = true;
                     current->_cancelRequested = true;

@@ -215,6 +215,12 @@ public:
         Priority _priority;
         /// Whether the operation talks to a mail server and waits while offline.
         bool _needsNetwork;
+        /**
+         * Whether more urgent work may interrupt the run. An export is never interrupted:
+         * the message server starts its copies and appends again when it runs again, so an
+         * interrupted export leaves moved messages twice on the mail server.
+         */
+        bool _interruptible = true;
 
         /// How later equal requests are merged into this one.
         MergePolicy _mergePolicy = MergeAlways;
@@ -400,7 +406,8 @@ public:
      * Exports the account's local changes (flags, moves, deletions) to its server.
      *
      * Low priority; needs the network. Merged only into an equal export that has not
-     * started yet.
+     * started yet. Once running it is not interrupted by more urgent work, which waits for
+     * it: an export that starts again copies the moved messages to the server a second time.
      * @return the operation's serial.
      */
     Serial exportUpdates(const QMailAccountId &accountId);

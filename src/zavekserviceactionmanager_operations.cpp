@@ -137,6 +137,7 @@ ZavekServiceActionManager::Serial ZavekServiceActionManager::exportUpdates(const
             : Action(action, Low, true), accountId(accountId)
         {
             _mergePolicy = MergeUnlessStarted;
+            _interruptible = false;
         }
         void exec() override
         {

@@ -31,6 +31,7 @@ private slots:
     void preemptedSyncEndsExactlyOnce_data();
     void preemptedSyncEndsExactlyOnce();
     void followUpCancelledBehindItsPreemptedRun();
+    void runningExportIsNeverInterrupted();
     void waitingOperationStepsBackForUrgentWork();
     void cancellingQueuedWaitingOrUnknownReportsFailure();
     void operationWaitingWhileHundredsPassRunsOnceUnderItsSerial();
@@ -195,6 +196,23 @@ void TestManagerScheduler::preemptedSyncEndsExactlyOnce()
     QCOMPARE(fixture.log->lines, log);
     QCOMPARE(fixture.server()->cancellationRequests().size(), cancellations);
     QVERIFY(!manager.operationInfo(1));
+}
+
+void TestManagerScheduler::runningExportIsNeverInterrupted()
+{
+    Manager &manager = *fixture.manager;
+    const uint exported = manager.exportUpdates(account);
+    fixture.log->take();
+    // Urgent work and the user's changes wait for the export's end, then go first; the
+    // export ends once.
+    manager.retrieveMessagePart(fixture.part(3, 1));
+    manager.flagMessages({QMailMessageId(4)}, QMailMessage::Read, 0);
+    manager.sync(account);
+    QCOMPARE(fixture.calls(), QStringList{"exportUpdates"});
+    QVERIFY(fixture.server()->cancellationRequests().isEmpty());
+    fixture.succeedAll();
+    QCOMPARE(fixture.calls(), (QStringList{"exportUpdates", "retrieveMessagePart", "flagMessages", "synchronizeAll"}));
+    QCOMPARE(fixture.log->lines.filter(line("A%1 ", exported)), QStringList{line("A%1 Successful 0", exported)});
 }
 
 void TestManagerScheduler::followUpCancelledBehindItsPreemptedRun()

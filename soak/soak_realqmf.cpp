@@ -11,8 +11,9 @@
 // how each serial ended, one line each, so that the first keeps the one oracle.
 //
 // The run is decided by the seed, except for the timing of the stack itself. It ends with one
-// summary line; the exit code is 1 when a promise was broken. Everything else the library and
-// the stack log goes to soak-<seed>-<pid>.log in the temporary directory.
+// summary line; the exit code is 1 when a promise was broken. Everything else the library logs
+// goes to soak-<seed>-<pid>.log in the temporary directory, what the message server logs to
+// soak-<seed>-<pid>-messageserver.log beside it.
 
 #include "realqmfstack.h"
 
@@ -301,6 +302,8 @@ private:
     QMap<QString, int> m_kinds;
     int m_cancels = 0;
     int m_movesLeftOut = 0;
+    int m_flagsLeftOut = 0;
+    QSet<quint64> m_lists;
     int m_doubleEnds = 0;
     int m_mismatches = 0;
     int m_serverCopies = 0;
@@ -381,6 +384,7 @@ void Soak::makeManager()
 {
     ++m_generation;
     m_live.clear();
+    m_lists.clear();
     m_manager.reset(new Manager);
     connect(m_manager.data(), &Manager::activityChanged, this, [this](uint serial, Activity activity, const Status &status) {
         qDebug("SOAK serial %u activity %d error %d", serial, int(activity), int(status.errorCode));
@@ -405,6 +409,7 @@ void Soak::makeManager()
             return;
         if (isExport && activity == QMailServiceAction::Successful)
             exported(m_exportStarts.value(key(serial), -1));
+        m_lists.remove(key(serial));
         if (++operation->ends > 1) {
             ++m_doubleEnds;
             problem(QStringLiteral("serial %1 (%2) ended %3 times").arg(serial).arg(operation->what).arg(operation->ends));
@@ -563,7 +568,11 @@ void Soak::randomRequest()
     } else if (roll < 7) {
         issue(QStringLiteral("folders"), manager.retrieveFolderList(m_account, QMailFolderId(), true));
     } else if (roll < 14) {
-        issue(QStringLiteral("list"), manager.retrieveMessageList(m_account, folder, 20 + m_random.bounded(400), QMailMessageSortKey()));
+        // The server's list retrieval takes the server's flags over a change not yet exported
+        // (see tst_realqmf_changes): the run exports first, as an application that keeps
+        // the user's changes does.
+        issue(QStringLiteral("export"), manager.exportUpdates(m_account));
+        m_lists.insert(key(issue(QStringLiteral("list"), manager.retrieveMessageList(m_account, folder, 20 + m_random.bounded(400), QMailMessageSortKey()))));
     } else if (roll < 26) {
         // The real server never ends a metadata retrieval of a single-part message whose body
         // is not there (it expires it after 120 s), so those ask for the content.
@@ -576,19 +585,29 @@ void Soak::randomRequest()
     } else if (roll < 48) {
         part(true);
     } else if (roll < 70) {
+        // Nor is a flag changed while a list retrieval waits or runs, which would undo it.
+        if (!m_lists.isEmpty()) {
+            ++m_flagsLeftOut;
+            return;
+        }
         const bool important = m_random.bounded(3) == 0;
         const bool set = m_random.bounded(2);
         const quint64 mask = important ? QMailMessage::Important : QMailMessage::Read;
         change(important ? Change::Important : Change::Read, set, QString(),
                manager.flagMessages(ids, set ? mask : 0, set ? 0 : mask));
     } else if (roll < 76) {
-        const QString target = m_folders.key(folder);
-        if (!mayMove(messages, target)) {
+        // The drawn folder, or the next one a move may go to.
+        const int drawn = folderNames.indexOf(m_folders.key(folder));
+        int i = 0;
+        while (i < folderNames.size() && !mayMove(messages, folderNames.at((drawn + i) % folderNames.size())))
+            ++i;
+        if (i == folderNames.size()) {
             ++m_movesLeftOut;
             return;
         }
+        const QString target = folderNames.at((drawn + i) % folderNames.size());
         m_pendingMoves.append({m_requestCount, m_onServer.value(messages.first()), target, messages});
-        change(Change::Move, true, target, manager.moveMessages(ids, folder));
+        change(Change::Move, true, target, manager.moveMessages(ids, m_folders.value(target)));
     } else if (remove) {
         change(Change::Delete, true, QString(), manager.deleteMessages(ids));
     } else if (roll < 92) {
@@ -908,8 +927,8 @@ int Soak::run()
     for (auto kind = m_kinds.begin(); kind != m_kinds.end(); ++kind)
         kinds << QStringLiteral("%1 %2").arg(kind.value()).arg(kind.key());
     if (isClient()) {
-        fprintf(stdout, "S %d requests (%s), %d cancels, %d moves left out, %d serials left\n", m_requestCount,
-                qPrintable(kinds.join(QStringLiteral(", "))), m_cancels, m_movesLeftOut, m_unended);
+        fprintf(stdout, "S %d requests (%s), %d cancels, %d moves and %d flag changes left out, %d serials left\n", m_requestCount,
+                qPrintable(kinds.join(QStringLiteral(", "))), m_cancels, m_movesLeftOut, m_flagsLeftOut, m_unended);
         fflush(stdout);
         return m_problems.isEmpty() ? 0 : 1;
     }
@@ -921,13 +940,13 @@ int Soak::run()
     for (const QString &text : qAsConst(m_serverFaults))
         fprintf(stdout, "soak: the message server's own fault: %s\n", qPrintable(text));
     const int broken = int(m_problems.size()) - m_serverCrashes;
-    fprintf(stdout, "soak summary: seed %u, %d s, %d client%s: %d requests (%s), %d cancels, %d moves left out, %d managers; "
+    fprintf(stdout, "soak summary: seed %u, %d s, %d client%s: %d requests (%s), %d cancels, %d moves and %d flag changes left out, %d managers; "
                     "client process: %s; faults: %d IMAP freezes, %d IMAP restarts, %d message-server kills, %d of them with "
                     "no manager, %d client kills; %d serials left, %d double ends, %d mismatches of %d messages; "
                     "%d copies made twice by the message server; client RSS %lld -> %lld KiB; message server crashed by itself "
                     "%d times; %d broken promises\n",
             m_options.seed, m_options.durationS, m_options.clients, m_options.clients > 1 ? "s" : "", m_requestCount,
-            qPrintable(kinds.join(QStringLiteral(", "))), m_cancels, m_movesLeftOut, m_generation,
+            qPrintable(kinds.join(QStringLiteral(", "))), m_cancels, m_movesLeftOut, m_flagsLeftOut, m_generation,
             m_clientSummary.isEmpty() ? "none" : qPrintable(m_clientSummary), m_faultCounts[Freeze], m_faultCounts[KillImap],
             m_faultCounts[KillServer] + m_faultCounts[KillServerWithoutManager], m_faultCounts[KillServerWithoutManager],
             m_faultCounts[KillClient], m_unended, m_doubleEnds, m_mismatches, int(m_initialPlace.size()), m_serverCopies,
@@ -976,6 +995,7 @@ int main(int argc, char *argv[])
 
     ZavekSettings::instance()->setUseConnectivityManager(false, false);
     RealQmfStack stack;
+    stack.setMessageServerLog(QDir::temp().filePath(QStringLiteral("soak-%1-%2-messageserver.log").arg(options.seed).arg(QCoreApplication::applicationPid())));
     Soak soak(options, stack);
     QString error;
     if (!soak.setUp(&error)) {

@@ -208,7 +208,12 @@ bool RealQmfStack::startMessageServer()
     environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(ZAVEK_QMF_PLUGIN_DIR));
     environment.insert(QStringLiteral("LD_LIBRARY_PATH"), QStringLiteral(ZAVEK_QMF_LIBRARY_DIR));
     m_messageServer.setProcessEnvironment(environment);
-    m_messageServer.setProcessChannelMode(QProcess::ForwardedChannels);
+    if (m_messageServerLog.isEmpty()) {
+        m_messageServer.setProcessChannelMode(QProcess::ForwardedChannels);
+    } else {
+        m_messageServer.setProcessChannelMode(QProcess::MergedChannels);
+        m_messageServer.setStandardOutputFile(m_messageServerLog, QIODevice::Append);
+    }
     m_messageServer.start(QStringLiteral(ZAVEK_QMF_MESSAGESERVER), QStringList());
     return m_messageServer.waitForStarted(startTimeoutMs) && QTest::qWaitFor([this] { return isMessageServerOnBus(); }, startTimeoutMs);
 }

@@ -49,6 +49,9 @@ public:
     // Every process of the IMAP server ends at once (SIGKILL), frozen or not.
     void killImapServer();
 
+    // Where the message server writes what it logs, from its next start on; by default the
+    // program's own output.
+    void setMessageServerLog(const QString &path) { m_messageServerLog = path; }
     bool startMessageServer();
     void killMessageServer();
     bool isMessageServerOnBus() const;
@@ -71,6 +74,7 @@ private:
     void signalImapServer(int signal);
 
     QList<MailboxMessage> m_extraMessages;
+    QString m_messageServerLog;
     QTemporaryDir m_imapDir;
     int m_port = 0;
     ZavekTest::ChildProcess m_imapServer;

@@ -59,6 +59,8 @@ private slots:
         QCOMPARE(QMailStore::instance()->countMessages(QMailMessageKey::parentAccountId(account)), 8);
     }
 
+    void listRetrievalAfterAFlagChange();
+    void metadataOfAOnePartMessageEndsWhenCancelled();
     void moveReachesTheServerWithTheExport();
     void movesFromTwoFoldersIntoOne();
 
@@ -105,6 +107,45 @@ private:
     QScopedPointer<Manager> manager;
     QHash<uint, QMailServiceAction::Activity> ended;
 };
+
+void TestRealQmfChanges::listRetrievalAfterAFlagChange()
+{
+    const QMailMessageId one = message(QStringLiteral("Work one"));
+    const QMailMessageId three = message(QStringLiteral("Work three"));
+    QVERIFY(runs(manager->flagMessages({one}, QMailMessage::Important, 0)));
+    QVERIFY(runs(manager->exportUpdates(account)));
+    // Changed since the last export: one back to what the server still holds, three for the
+    // first time.
+    QVERIFY(runs(manager->flagMessages({one}, 0, QMailMessage::Important)));
+    QVERIFY(runs(manager->flagMessages({three}, QMailMessage::Important, 0)));
+    QVERIFY(runs(manager->retrieveMessageList(account, folder(QStringLiteral("Work")), 100, QMailMessageSortKey())));
+    // The message server's list retrieval takes the server's flags over a change that undoes
+    // an exported one: the user's change is gone, and the next export has nothing to send.
+    QEXPECT_FAIL("", "the message server's list retrieval overwrites a change not yet exported", Continue);
+    QVERIFY(!(QMailMessageMetaData(one).status() & QMailMessage::Important));
+    QVERIFY(QMailMessageMetaData(three).status() & QMailMessage::Important);
+    // An export before the list keeps it: the order the soak asks in.
+    QVERIFY(runs(manager->flagMessages({one}, 0, QMailMessage::Important)));
+    QVERIFY(runs(manager->exportUpdates(account)));
+    QVERIFY(runs(manager->retrieveMessageList(account, folder(QStringLiteral("Work")), 100, QMailMessageSortKey())));
+    QVERIFY(!(QMailMessageMetaData(one).status() & QMailMessage::Important));
+}
+
+void TestRealQmfChanges::metadataOfAOnePartMessageEndsWhenCancelled()
+{
+    // The message server never ends the metadata retrieval of a one-part message whose body
+    // it has not fetched (its IMAP client finds no section to fetch and stops without a
+    // word); it fails the request only when it expires it, 120 s later. The queue waits for
+    // that, or for the caller's cancel, which ends it at once.
+    const uint metadata = manager->retrieveMessages({message(QStringLiteral("Work two"))}, QMailRetrievalAction::MetaData);
+    QEXPECT_FAIL("", "the message server's metadata retrieval of a one-part message", Continue);
+    QVERIFY(QTest::qWaitFor([&] { return ended.contains(metadata); }, 5000));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Action finished .* error: 7 "));
+    manager->cancelOperation(metadata);
+    QVERIFY(QTest::qWaitFor([&] { return ended.contains(metadata); }, runTimeoutMs));
+    QCOMPARE(ended.value(metadata), QMailServiceAction::Failed);
+    QVERIFY(runs(manager->retrieveMessages({message(QStringLiteral("Work one"))}, QMailRetrievalAction::Content)));
+}
 
 void TestRealQmfChanges::moveReachesTheServerWithTheExport()
 {

@@ -74,7 +74,7 @@ public:
                     if (!current.running) {
                         queue.prepend(current);
                         current = takeNext();
-                    } else if (!current.stopAsked) {
+                    } else if (!current.stopAsked && current.kind != Export) {   // an export runs on
                         current.stopAsked = current.interrupted = true;
                     }
                 }

@@ -409,6 +409,10 @@ void Soak::makeManager()
             return;
         if (isExport && activity == QMailServiceAction::Successful)
             exported(m_exportStarts.value(key(serial), -1));
+        // An export that failed under way may have taken some moves and not others: until one
+        // succeeds, where the moved messages are on the server is not known.
+        else if (isExport && operation->started)
+            m_movesAllowed = false;
         m_lists.remove(key(serial));
         if (++operation->ends > 1) {
             ++m_doubleEnds;
@@ -427,22 +431,18 @@ void Soak::exported(int startedAt)
 {
     if (startedAt < 0)
         return;
-    if (!m_movesAllowed) {
-        // The first export of a client process: from now on the store's places are the server's.
-        refreshMessages();
-        for (auto id = m_ids.begin(); id != m_ids.end(); ++id)
-            m_onServer.insert(id.key(), m_folders.key(QMailMessageMetaData(id.value()).parentFolderId()));
-        m_movesAllowed = true;
+    // The moves asked for before the export started are on the server now: each message is
+    // where the store has it, unless it was moved again since, from where it was then.
+    for (auto move = m_pendingMoves.begin(); move != m_pendingMoves.end();)
+        move = move->asked < startedAt ? m_pendingMoves.erase(move) : move + 1;
+    refreshMessages();
+    for (auto id = m_ids.begin(); id != m_ids.end(); ++id)
+        m_onServer.insert(id.key(), m_folders.key(QMailMessageMetaData(id.value()).parentFolderId()));
+    for (auto move = m_pendingMoves.crbegin(); move != m_pendingMoves.crend(); ++move) {
+        for (int n : move->messages)
+            m_onServer.insert(n, move->from);
     }
-    for (auto move = m_pendingMoves.begin(); move != m_pendingMoves.end();) {
-        if (move->asked >= startedAt) {
-            ++move;
-            continue;
-        }
-        for (int n : qAsConst(move->messages))
-            m_onServer.insert(n, move->to);
-        move = m_pendingMoves.erase(move);
-    }
+    m_movesAllowed = true;
 }
 
 bool Soak::mayMove(const QList<int> &messages, const QString &to) const

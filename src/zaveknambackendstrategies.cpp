@@ -5,6 +5,25 @@
 #include <QDebug>
 #include <QTimer>
 
+namespace {
+
+// The reply's error signal is connected by pointer: Qt 6 renamed it errorOccurred (Qt 5.15
+// has both), and a connection by name to the old signal fails there at run time. A failure
+// is still logged with the text established for this check.
+void enforceAs(bool succeeded, const char *text)
+{
+    if (!succeeded)
+        qWarning("ENFORCE failed: \"%s\"", text);
+    Q_ASSERT_X(succeeded, "ENFORCE", text);
+}
+
+const char connectErrorText[] =
+    "connect(mReply, SIGNAL(error(QNetworkReply::NetworkError)), this, SLOT(onError(QNetworkReply::NetworkError)))";
+const char disconnectErrorText[] =
+    "disconnect(mReply, SIGNAL(error(QNetworkReply::NetworkError)), this, SLOT(onError(QNetworkReply::NetworkError)))";
+
+} // namespace
+
 NamClosureBase::NamClosureBase(QNetworkReply *reply, QObject *parent)
     : QObject(parent)
     , mReply(reply)
@@ -20,7 +39,7 @@ NamClosureBase::NamClosureBase(QNetworkReply *reply, QObject *parent)
         return;
     }
     ENFORCE(connect(mReply, SIGNAL(finished()), this, SLOT(onFinished())));
-    ENFORCE(connect(mReply, SIGNAL(error(QNetworkReply::NetworkError)), this, SLOT(onError(QNetworkReply::NetworkError))));
+    enforceAs(connect(mReply.data(), &QNetworkReply::errorOccurred, this, &NamClosureBase::onError), connectErrorText);
     // A reply that finished before we listened will not say so again.
     if (mReply->isFinished()) {
         mError = mReply->error();
@@ -45,7 +64,8 @@ void NamClosureBase::onFinished()
         return;
     }
     ENFORCE(disconnect(mReply, SIGNAL(finished()), this, SLOT(onFinished())));
-    ENFORCE(disconnect(mReply, SIGNAL(error(QNetworkReply::NetworkError)), this, SLOT(onError(QNetworkReply::NetworkError))));
+    enforceAs(disconnect(mReply.data(), &QNetworkReply::errorOccurred, this, &NamClosureBase::onError),
+              disconnectErrorText);
     complete(mError);
     mReply->deleteLater();
     deleteLater();

@@ -1,6 +1,12 @@
 #include "zaveknetwork.h"
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include "zaveknetworkreachability.h"
+using ZavekPlatformNetworkConfigurationManager = ZavekReachabilityNetworkConfigurationManager;
+#else
 #include "zaveknetworkqt.h"
+using ZavekPlatformNetworkConfigurationManager = ZavekQtNetworkConfigurationManager;
+#endif
 
 class ZavekNetworkConfigurationData : public QSharedData
 {
@@ -86,7 +92,7 @@ ZavekNetworkConfigurationManager *ZavekNetworkConfigurationManager::create(QObje
     const Factory &factory = installedFactory();
     if (factory)
         return factory(parent);
-    return new ZavekQtNetworkConfigurationManager(parent);
+    return new ZavekPlatformNetworkConfigurationManager(parent);
 }
 
 ZavekNetworkConfigurationManager::Factory ZavekNetworkConfigurationManager::setFactory(const Factory &factory)

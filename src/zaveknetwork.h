@@ -130,9 +130,10 @@ private:
  * Source of the online state and of the network configurations, and maker of sessions.
  *
  * The service action manager asks it whether the device is online and opens sessions
- * through it. create() gives the backend in force: Qt's bearer management
- * (ZavekQtNetworkConfigurationManager) unless a test or the demo installed another factory
- * (see ZavekScriptedNetwork). Use an object from the thread it lives on.
+ * through it. create() gives the backend in force: the platform's, unless a test or the demo
+ * installed another factory (see ZavekScriptedNetwork). The platform's is Qt's bearer
+ * management on Qt 5 (ZavekQtNetworkConfigurationManager) and reachability on Qt 6
+ * (ZavekReachabilityNetworkConfigurationManager). Use an object from the thread it lives on.
  */
 class ZavekNetworkConfigurationManager : public QObject
 {
@@ -183,7 +184,7 @@ public:
     static ZavekNetworkConfigurationManager *create(QObject *parent = nullptr);
     /**
      * Replaces the backend in force and returns the previous factory, so that whoever
-     * installs one can put the old one back. An empty factory restores the Qt backend.
+     * installs one can put the old one back. An empty factory restores the platform's backend.
      * Managers already made keep their backend. Not thread-safe: install factories before
      * managers are made on other threads.
      */

@@ -2,7 +2,7 @@
 # Two calls of the service action manager exist only in some client libraries; the bundled layer has both.
 if(ZAVEK_USE_SYSTEM_QMF)
     include(CheckCXXSourceCompiles)
-    set(CMAKE_REQUIRED_LIBRARIES PkgConfig::QMF Qt5::Core)
+    set(CMAKE_REQUIRED_LIBRARIES PkgConfig::QMF Qt::Core)
     set(CMAKE_REQUIRED_FLAGS -fPIC)
     check_cxx_source_compiles("#include <qmailserviceaction.h>
 #include <utility>

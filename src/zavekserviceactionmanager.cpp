@@ -134,7 +134,10 @@ ZavekServiceActionManager::ZavekServiceActionManager(ZavekNetworkConfigurationMa
 
     qRegisterMetaType<ZavekServiceActionManager::Serial>("ZavekServiceActionManager::Serial");
     qRegisterMetaType<ZavekServiceActionManager::Activity>("ZavekServiceActionManager::Activity");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 finds the stream operators by itself.
     qRegisterMetaTypeStreamOperators<ZavekServiceActionManager::Activity>("ZavekServiceActionManager::Activity");
+#endif
 
     retrievalAction = new QMailRetrievalAction(this);
     transmitAction = new QMailTransmitAction(this);

@@ -1,9 +1,17 @@
-// The network layer: the scripted backend the tests and the demo drive, and the Qt bearer
-// backend used in production.
+// The network layer: the scripted backend the tests and the demo drive, and the platform's
+// backend used in production (bearer management on Qt 5, reachability on Qt 6).
 
 #include "zaveknetwork.h"
-#include "zaveknetworkqt.h"
 #include "zaveknetworkscripted.h"
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+#include "childprocess.h"
+#include "zaveknetworkreachability.h"
+
+#include <QDir>
+#include <QLibraryInfo>
+#else
+#include "zaveknetworkqt.h"
+#endif
 
 #include <QScopedPointer>
 #include <QSignalSpy>
@@ -18,7 +26,12 @@ private Q_SLOTS:
     void sessionsOpenCloseAndFail();
     void autoOpenAndAutoCloseAnswerOnTheNextTurn();
     void managerOutlivingItsNetworkStaysSafe();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    void reachabilityBackendOpensNoSession();
+    void reachabilityFollowsTheRealBackend();
+#else
     void withoutScriptedNetworkTheQtBackendAnswers();
+#endif
 };
 
 void TestNetwork::onlineStateReachesEveryManagerOnChangeOnly()
@@ -117,6 +130,82 @@ void TestNetwork::managerOutlivingItsNetworkStaysSafe()
     QVERIFY(!late->isOpen());
 }
 
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+
+namespace {
+
+// The glib backend needs no bus, so wherever it is installed a backend must load.
+bool glibBackendInstalled()
+{
+    const QDir plugins(QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/networkinformation"));
+    return !plugins.entryList({QStringLiteral("*glib*")}, QDir::Files).isEmpty();
+}
+
+} // namespace
+
+void TestNetwork::reachabilityBackendOpensNoSession()
+{
+    { ZavekScriptedNetwork network; }
+    QScopedPointer<ZavekNetworkConfigurationManager> manager(ZavekNetworkConfigurationManager::create());
+    auto *reachability = qobject_cast<ZavekReachabilityNetworkConfigurationManager *>(manager.data());
+    QVERIFY(reachability);
+    QVERIFY(!(manager->capabilities() & ZavekNetworkConfigurationManager::CanStartAndStopInterfaces));
+    if (glibBackendInstalled())
+        QVERIFY(!reachability->backendName().isEmpty());
+    if (!reachability->backendName().isEmpty()) {
+        // A valid configuration, so that the manager reaches its check of the capability.
+        const ZavekNetworkConfiguration system = manager->defaultConfiguration();
+        QVERIFY(system.isValid());
+        QCOMPARE(system.identifier(), reachability->backendName());
+        QCOMPARE(manager->allConfigurations(), QList<ZavekNetworkConfiguration>{system});
+    }
+
+    QScopedPointer<ZavekNetworkSession> session(manager->createSession(manager->defaultConfiguration()));
+    session->setSessionProperty(QStringLiteral("ConnectInBackground"), QVariant(false));
+    QCOMPARE(session->sessionProperty(QStringLiteral("ConnectInBackground")), QVariant(false));
+    QSignalSpy failed(session.data(), SIGNAL(error(ZavekNetworkSession::SessionError)));
+    QSignalSpy opened(session.data(), &ZavekNetworkSession::opened);
+    session->open();
+    QCOMPARE(failed.count(), 0);   // answered later, as the manager expects of any session
+    QTRY_COMPARE(failed.count(), 1);
+    QCOMPARE(failed.at(0).at(0).value<ZavekNetworkSession::SessionError>(),
+             ZavekNetworkSession::OperationNotSupportedError);
+    QVERIFY(opened.isEmpty() && !session->isOpen());
+}
+
+void TestNetwork::reachabilityFollowsTheRealBackend()
+{
+    // Each case in a process of its own: a process loads its network information backend once.
+    using ZavekTest::runCommand;
+    const QString helper = QStringLiteral(ZAVEK_NETWORK_HELPER);
+
+    // No backend can load: online, and said once for two managers.
+    ZavekTest::CommandRun run = runCommand(helper, {QStringLiteral("--no-plugins")});
+    QVERIFY2(run.exitCode == 0, run.report());
+    QCOMPARE(run.out, QStringLiteral("- 1\n- 1\n"));
+    QCOMPARE(run.err.count(QStringLiteral("counts as online")), 1);
+
+    run = runCommand(helper, {});
+    QVERIFY2(run.exitCode == 0, run.report());
+    const QStringList managers = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(managers.size(), 2);
+    const QString backend = managers.first().section(QLatin1Char(' '), 0, 0);
+    QVERIFY2(backend != QLatin1String("-") || !glibBackendInstalled(), run.report());
+    if (backend == QLatin1String("-"))
+        QSKIP("no network information backend with reachability is installed");
+    QCOMPARE(managers.last(), managers.first());
+
+    // A network namespace of its own has nothing but loopback: no route, so offline.
+    run = runCommand(QStringLiteral("unshare"), {QStringLiteral("-n"), helper});
+    if (run.exitCode != 0)
+        run = runCommand(QStringLiteral("unshare"), {QStringLiteral("-rn"), helper});
+    if (run.exitCode != 0)
+        QSKIP(qPrintable(QStringLiteral("cannot make a network namespace: ") + run.err.left(200)));
+    QCOMPARE(run.out, QStringLiteral("%1 0\n%1 0\n").arg(backend));
+}
+
+#else
+
 void TestNetwork::withoutScriptedNetworkTheQtBackendAnswers()
 {
     // A scripted network puts back the backend it replaced when it goes.
@@ -131,6 +220,8 @@ void TestNetwork::withoutScriptedNetworkTheQtBackendAnswers()
     QVERIFY(!session->isOpen() || manager->isOnline());
     session->close();
 }
+
+#endif
 
 QTEST_GUILESS_MAIN(TestNetwork)
 #include "tst_network.moc"

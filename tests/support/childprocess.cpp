@@ -11,11 +11,22 @@ namespace ZavekTest {
 namespace {
 const int StopTimeoutMs = 5000;
 const int StartTimeoutMs = 10000;
+
+// Runs in the child between fork and exec. A group of its own lets a server be signalled
+// together with the workers it starts.
+void prepareChild()
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    ::setpgid(0, 0);
 }
+} // namespace
 
 ChildProcess::ChildProcess(QObject *parent)
     : QProcess(parent)
 {
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+    setChildProcessModifier(prepareChild);
+#endif
 }
 
 ChildProcess::~ChildProcess()
@@ -34,13 +45,12 @@ void ChildProcess::stop()
     }
 }
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 void ChildProcess::setupChildProcess()
 {
-    // Runs in the child between fork and exec. A group of its own lets a server be
-    // signalled together with the workers it starts.
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    ::setpgid(0, 0);
+    prepareChild();
 }
+#endif
 
 CommandRun runCommand(const QString &program, const QStringList &arguments, const QByteArray &input, int timeoutMs)
 {

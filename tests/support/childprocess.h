@@ -34,8 +34,10 @@ public:
     // SIGTERM, then SIGKILL if it has not ended within a few seconds.
     void stop();
 
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 protected:
     void setupChildProcess() override;
+#endif
 };
 
 // A D-Bus session bus of the test's own, started with dbus-daemon.

@@ -1,7 +1,6 @@
 #include "zaveknetworkreachability.h"
 
 #include <QDebug>
-#include <QNetworkInformation>
 #include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
@@ -72,16 +71,20 @@ ZavekReachabilityNetworkConfigurationManager::ZavekReachabilityNetworkConfigurat
     }
     d->online = countsAsOnline(d->information->reachability());
     connect(d->information.data(), &QNetworkInformation::reachabilityChanged, this,
-            [this](QNetworkInformation::Reachability reachability) {
-                const bool online = countsAsOnline(reachability);
-                if (online == d->online)
-                    return;
-                d->online = online;
-                Q_EMIT onlineStateChanged(online);
-            });
+            &ZavekReachabilityNetworkConfigurationManager::onReachabilityChanged);
 }
 
 ZavekReachabilityNetworkConfigurationManager::~ZavekReachabilityNetworkConfigurationManager() = default;
+
+void ZavekReachabilityNetworkConfigurationManager::onReachabilityChanged(QNetworkInformation::Reachability reachability)
+{
+    // Backends report every change of reachability; the manager hears only changes of online.
+    const bool online = countsAsOnline(reachability);
+    if (online == d->online)
+        return;
+    d->online = online;
+    Q_EMIT onlineStateChanged(online);
+}
 
 QString ZavekReachabilityNetworkConfigurationManager::backendName() const
 {

@@ -3,6 +3,7 @@
 
 #include "zaveknetwork.h"
 
+#include <QNetworkInformation>
 #include <QScopedPointer>
 
 /**
@@ -48,6 +49,9 @@ public:
     /// A session that reports OperationNotSupportedError on the next event-loop turn after open().
     ZavekNetworkSession *createSession(const ZavekNetworkConfiguration &configuration,
                                        QObject *parent = nullptr) override;
+
+private Q_SLOTS:
+    void onReachabilityChanged(QNetworkInformation::Reachability reachability);
 
 private:
     struct Private;

@@ -216,13 +216,10 @@ QByteArray bodyAsWritten(GMimeObject *object, const Source &source)
         return streamBytes(stream);
     }
     if (GMIME_IS_MULTIPART(object)) {
+        // A multipart is read as a body only when GMime found none of its delimiters (the
+        // layer and GMime agree on which types are multipart): its whole text is the prologue.
         GMimeMultipart *multipart = GMIME_MULTIPART(object);
-        // Without its delimiters, a multipart's whole text is its prologue.
-        if (g_mime_multipart_get_count(multipart) == 0)
-            return QByteArray(g_mime_multipart_get_prologue(multipart)) + QByteArray(g_mime_multipart_get_epilogue(multipart));
-        GObjectPtr<GMimeStream> written(g_mime_stream_mem_new());
-        g_mime_object_write_content_to_stream(object, nullptr, written.get());
-        return streamBytes(written.get());
+        return QByteArray(g_mime_multipart_get_prologue(multipart)) + QByteArray(g_mime_multipart_get_epilogue(multipart));
     }
     return QByteArray();
 }

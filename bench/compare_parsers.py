@@ -32,6 +32,7 @@ def run(command, **kwargs):
 def conformance_totals(qmf_build):
     """Passed, failed and skipped test functions over the conformance suites."""
     totals = [0, 0, 0]
+    qmf_build = os.path.abspath(qmf_build)
     for directory in sorted(glob.glob(os.path.join(qmf_build, "conformance", "tst_*"))):
         suite = os.path.basename(directory)
         binary = os.path.join(directory, suite)

@@ -169,6 +169,14 @@ private slots:
         QCOMPARE(message.body().data(), QStringLiteral("body\nline\n"));
     }
 
+    void partBodiesKeepCrlf()
+    {
+        // GMime is given LF line ends; the parts of a CRLF message get theirs back.
+        const QMailMessage message = QMailMessage::fromRfc2822("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n"
+                                                               "one\r\ntwo\r\n--b--\r\n");
+        QCOMPARE(message.partAt(0).body().data(QMailMessageBody::Encoded), QByteArray("one\r\ntwo"));
+    }
+
     void enclosedMessageBeforeBlankLine_data()
     {
         QTest::addColumn<QByteArray>("content");

@@ -60,40 +60,6 @@ QMailMessagePartContainer::MultipartType multipartTypeOf(const QByteArray &subTy
     return QMailMessagePartContainer::MultipartMixed;
 }
 
-// Header block (LF line ends) to fields in written order, folded lines joined.
-QList<QMailMessagePartContainerPrivate::RawField> splitHeader(const QByteArray &head)
-{
-    QList<QMailMessagePartContainerPrivate::RawField> fields;
-    const int size = head.size();
-    int start = 0;
-    while (start < size) {
-        int end = head.indexOf('\n', start);
-        if (end < 0)
-            end = size;
-        const char first = head.at(start);
-        if ((first == ' ' || first == '\t') && !fields.isEmpty()) {
-            fields.last().second.append(head.constData() + start, end - start);
-        } else {
-            const int colon = head.indexOf(':', start);
-            if (colon > start && colon < end) {
-                const QByteArray name = head.mid(start, colon - start).trimmed();
-                int valueStart = colon + 1;
-                while (valueStart < end && (head.at(valueStart) == ' ' || head.at(valueStart) == '\t'))
-                    ++valueStart;
-                if (!name.isEmpty())
-                    fields.append(qMakePair(name, head.mid(valueStart, end - valueStart)));
-            }
-            // A line without a colon is not a field; it is dropped like every reader does.
-        }
-        start = end + 1;
-    }
-    for (auto &field : fields) {
-        if (field.second.endsWith('\r'))
-            field.second.chop(1);
-    }
-    return fields;
-}
-
 // GMime is set up once per process and never shut down: a parse may run on any thread.
 void setUpGMime()
 {
@@ -617,6 +583,25 @@ void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContai
     p->placeAllParts();
 }
 
+namespace {
+
+// GMime's tree of a message's text (LF line ends). GMime starts a header only at a field;
+// the layer drops lines that are not fields wherever they are, so when the text begins
+// with such lines they go from *lfText and the rest is read.
+std::unique_ptr<MimeTree> messageTree(QByteArray *lfText)
+{
+    std::unique_ptr<MimeTree> tree(new MimeTree(*lfText));
+    const int firstField = tree->root() ? 0 : firstFieldLine(*lfText);
+    if (firstField > 0) {
+        tree.reset();
+        *lfText = lfText->mid(firstField);
+        tree.reset(new MimeTree(*lfText));
+    }
+    return tree;
+}
+
+} // namespace
+
 namespace QmfMimeParser {
 
 void parseMessage(QMailMessage &message, const QByteArray &text)
@@ -625,17 +610,7 @@ void parseMessage(QMailMessage &message, const QByteArray &text)
     source.text = text;
     source.parsed = toLineFeeds(text);
     source.crlf = onlyCrlf(text);
-    std::unique_ptr<MimeTree> tree(new MimeTree(source.parsed));
-    if (!tree->root()) {
-        // GMime starts a header only at a field; the layer drops lines that are not fields
-        // wherever they are, so the lines before the first field go and the rest is read.
-        const int firstField = firstFieldLine(source.parsed);
-        if (firstField > 0) {
-            tree.reset();
-            source.parsed = source.parsed.mid(firstField);
-            tree.reset(new MimeTree(source.parsed));
-        }
-    }
+    const std::unique_ptr<MimeTree> tree = messageTree(&source.parsed);
     fillContainer(message, tree->root(), false, true, source);
     QMailMessagePartContainerPrivate::of(message)->placeAllParts();
     fillMetaData(message, text.size());
@@ -644,11 +619,15 @@ void parseMessage(QMailMessage &message, const QByteArray &text)
 
 QString enclosedSubject(const QByteArray &text)
 {
-    const QByteArray lf = toLineFeeds(text);
-    int headEnd = lf.indexOf("\n\n");
-    if (headEnd < 0)
-        headEnd = lf.size();
-    const auto fields = splitHeader(lf.left(headEnd));
+    // Only the header is read: a name does not need the enclosed message's parts.
+    QByteArray header = toLineFeeds(text);
+    const int headEnd = header.indexOf("\n\n");
+    if (headEnd >= 0)
+        header.truncate(headEnd + 1);
+    const std::unique_ptr<MimeTree> tree = messageTree(&header);
+    if (!tree->root())
+        return QString();
+    const auto fields = fieldsOf(tree->root());
     for (const auto &field : fields) {
         if (field.first.compare("Subject", Qt::CaseInsensitive) == 0)
             return QMailMessageHeaderField::decodeContent(field.second.trimmed());

@@ -183,14 +183,14 @@ def other_figures(figures):
                    figures.per_round(lambda v: v("BM_MissingResources_PerPartSearch") / v("BM_MissingResources")),
                    ">=50", lambda x: x >= 50, lambda x: f"{x:.0f}x")
 
-    # Message loading speed relative to KMime's own parse (time of KMime / time of ours); the
+    # Message loading speed relative to GMime's own parse (time of GMime / time of ours); the
     # worse of LF and CRLF line ends counts in each round.
     for arg, ends in ((0, "LF"), (1, "CRLF")):
-        speeds = figures.per_round(lambda v, arg=arg: v(f"BM_KMimeParse/{arg}") / v(f"BM_QmfFromRfc2822File/{arg}"))
+        speeds = figures.per_round(lambda v, arg=arg: v(f"BM_GMimeParse/{arg}") / v(f"BM_QmfFromRfc2822File/{arg}"))
         if speeds:
             print(f"  message load {ends}: speed {statistics.median(speeds):.2f} ({min(speeds):.2f}..{max(speeds):.2f})")
-    figures.report("load vs KMime",
-                   figures.per_round(lambda v: min(v(f"BM_KMimeParse/{arg}") / v(f"BM_QmfFromRfc2822File/{arg}") for arg in (0, 1))),
+    figures.report("load vs GMime",
+                   figures.per_round(lambda v: min(v(f"BM_GMimeParse/{arg}") / v(f"BM_QmfFromRfc2822File/{arg}") for arg in (0, 1))),
                    ">=0.5", lambda x: x >= 0.5, lambda x: f"{x:.2f}")
 
 

@@ -24,6 +24,15 @@ namespace {
 
 typedef QMap<QString, QString> Facts;   // "<message> <field>" -> value
 
+void useUtf8(QTextStream &stream)
+{
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    stream.setCodec("UTF-8");
+#else
+    Q_UNUSED(stream);   // Qt 6 streams read and write UTF-8 already
+#endif
+}
+
 QString oneLine(QString text)
 {
     text.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
@@ -103,7 +112,7 @@ Facts readFacts(const QString &path, bool *ok)
     QFile file(path);
     *ok = file.open(QIODevice::ReadOnly | QIODevice::Text);
     QTextStream in(&file);
-    in.setCodec("UTF-8");
+    useUtf8(in);
     while (*ok && !in.atEnd()) {
         const QString line = in.readLine();
         const int equals = line.indexOf(QLatin1Char('='));
@@ -134,7 +143,7 @@ QStringList readAccepted(const QString &path, bool *ok)
 int compare(const Facts &ours, const Facts &theirs, const QStringList &accepted)
 {
     QTextStream out(stdout);
-    out.setCodec("UTF-8");
+    useUtf8(out);
     QStringList keys = ours.keys() + theirs.keys();
     keys.removeDuplicates();
     std::sort(keys.begin(), keys.end());
@@ -197,7 +206,7 @@ int main(int argc, char *argv[])
     }
     if (args.size() == 2) {
         QTextStream out(stdout);
-        out.setCodec("UTF-8");
+        useUtf8(out);
         for (auto it = facts.cbegin(); it != facts.cend(); ++it)
             out << it.key() << '=' << it.value() << '\n';
         return 0;

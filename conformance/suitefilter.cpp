@@ -57,11 +57,11 @@ int matchingBrace(const QString &text, int open)
                 if (text.at(i) == QLatin1Char('\\'))
                     ++i;
             }
-        } else if (text.midRef(i, 2) == QLatin1String("//")) {
+        } else if (QStringView(text).mid(i, 2) == QLatin1String("//")) {
             i = text.indexOf(QLatin1Char('\n'), i);
             if (i < 0)
                 return -1;
-        } else if (text.midRef(i, 2) == QLatin1String("/*")) {
+        } else if (QStringView(text).mid(i, 2) == QLatin1String("/*")) {
             i = text.indexOf(QLatin1String("*/"), i + 2);
             if (i < 0)
                 return -1;
@@ -88,7 +88,7 @@ QString cString(const QString &text)
 QString replacementBody(const QString &text, int definitionStart, const Skip &skip)
 {
     const int lineStart = text.lastIndexOf(QLatin1Char('\n'), definitionStart) + 1;
-    const QStringRef head = text.midRef(lineStart, definitionStart - lineStart).trimmed();
+    const QStringView head = QStringView(text).mid(lineStart, definitionStart - lineStart).trimmed();
     const QStringList names = skip.function.split(QStringLiteral("::"));
     // Skipping the set-up of a test case would skip every function in it.
     static const QStringList setUp = {QStringLiteral("initTestCase"), QStringLiteral("init"),
@@ -131,7 +131,7 @@ int main(int argc, char *argv[])
         if (close < 0)
             continue;
         skip.used = true;
-        const int lines = text.midRef(open, close - open).count(QLatin1Char('\n'));
+        const int lines = text.mid(open, close - open).count(QLatin1Char('\n'));
         text.replace(open + 1, close - open - 1, replacementBody(text, match.capturedStart(), skip) + QString(lines, QLatin1Char('\n')));
     }
 

@@ -129,6 +129,29 @@ private slots:
         QVERIFY(empty.subject().isEmpty());
     }
 
+    void structureBeyondTheBreak_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("lastPart");
+        // A line that is no field before the first one: the layer drops such lines anywhere.
+        QTest::newRow("text before the first field")
+            << QByteArray("From nowhere\nSubject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\n\none\n--b--\n") << "one";
+        // The inner multipart ends at its own closing delimiter; the part after it is kept.
+        QTest::newRow("inner multipart with the outer's boundary")
+            << QByteArray("Subject: s\nContent-Type: multipart/mixed; boundary=b\n\n--b\nContent-Type: multipart/alternative; "
+                          "boundary=b\n\n--b\n\none\n--b--\n--b\nContent-Type: text/plain\n\nafter\n--b--\n")
+            << "after";
+    }
+
+    void structureBeyondTheBreak()
+    {
+        QFETCH(QByteArray, text);
+        const QMailMessage message = QMailMessage::fromRfc2822(text);
+        QCOMPARE(message.subject(), QStringLiteral("s"));
+        QVERIFY(message.partCount() > 0);
+        QTEST(message.partAt(message.partCount() - 1).body().data(), "lastPart");
+    }
+
     void lineEndings_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -146,11 +169,19 @@ private slots:
         QCOMPARE(message.body().data(), QStringLiteral("body\nline\n"));
     }
 
+    void partBodiesKeepCrlf()
+    {
+        // GMime is given LF line ends; the parts of a CRLF message get theirs back.
+        const QMailMessage message = QMailMessage::fromRfc2822("Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n\r\n"
+                                                               "one\r\ntwo\r\n--b--\r\n");
+        QCOMPARE(message.partAt(0).body().data(QMailMessageBody::Encoded), QByteArray("one\r\ntwo"));
+    }
+
     void enclosedMessageBeforeBlankLine_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::newRow("with body") << QByteArray("Subject: s\n\nremoved\n");
-        // No empty line: all header to KMime, which gave it back with a line end added.
+        // No empty line: the whole text is header, and none of it a field.
         QTest::newRow("without body") << QByteArray("Message removed\n");
     }
 
@@ -214,7 +245,8 @@ private slots:
             "\n"
             "--d d\n"
             "\n"
-            "Subject: first digest entry\n"
+            "Subject: first digest\n"
+            " entry\n"
             "\n"
             "one\n"
             "--d d\n"
@@ -237,7 +269,7 @@ private slots:
         QVERIFY(plain);
         QCOMPARE(plain->body().data(), QStringLiteral("two"));
 
-        // KMime does not decode an RFC 2231 boundary in a charset it does not know.
+        // An RFC 2231 boundary in a charset nobody knows is still read as its bytes.
         const QMailMessage encoded = QMailMessage::fromRfc2822("Content-Type: multipart/mixed; boundary*=x-unknown''b%20b\n\n--b b\n\none\n--b b--\n");
         QCOMPARE(encoded.partCount(), 1u);
     }

@@ -1,6 +1,7 @@
 #include "qmailcodec.h"
 
 #include <QDebug>
+#include <QIODevice>
 #include <QRegularExpression>
 #include <QTextCodec>
 
@@ -271,7 +272,7 @@ QString QMailCodec::decodeModifiedUtf7(const QString &text)
     QRegularExpressionMatchIterator it = shifted.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch match = it.next();
-        result.append(text.midRef(position, match.capturedStart() - position));
+        result.append(QStringView(text).mid(position, match.capturedStart() - position));
         const QString encoded = match.captured(1);
         if (encoded.isEmpty()) {
             result.append(QLatin1Char('&'));
@@ -284,7 +285,7 @@ QString QMailCodec::decodeModifiedUtf7(const QString &text)
         }
         position = match.capturedEnd();
     }
-    result.append(text.midRef(position));
+    result.append(QStringView(text).mid(position));
     return result;
 }
 

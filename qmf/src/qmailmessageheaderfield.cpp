@@ -638,7 +638,7 @@ QString QMailMessageHeaderField::decodeContent(const QByteArray &input)
         position = match.capturedEnd();
     }
     result.append(textOf(run, runCharset));
-    result.append(text.midRef(position));
+    result.append(QStringView(text).mid(position));
     return result;
 }
 

@@ -1,22 +1,35 @@
 #include "qmailmessage.h"
 #include "qmailmessage_p.h"
 
-#include <KMime/Content>
-#include <KMime/Headers>
-#include <KMime/Util>
+// GLib names a struct member "signals", which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <gmime/gmime.h>
+#pragma pop_macro("signals")
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZAVEK_LEAK_CHECKED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) && !defined(ZAVEK_LEAK_CHECKED)
+#define ZAVEK_LEAK_CHECKED 1
+#endif
+#ifdef ZAVEK_LEAK_CHECKED
+#include <sanitizer/lsan_interface.h>
+#endif
 
 #include <QDateTime>
 #include <QMimeDatabase>
 #include <QRegularExpression>
-#include <QSet>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
-// Turns MIME text into the message model. KMime finds the structure (boundaries, nested
-// messages); this unit only maps each KMime content onto a container, keeping header
-// fields and encoded bodies as written so that nothing is decoded before it is asked for.
+// Turns MIME text into the message model. GMime finds the structure (boundaries, header
+// fields); this unit only maps each GMime object onto a container, keeping header fields and
+// encoded bodies as written so that nothing is decoded before it is asked for.
 
 namespace {
 
@@ -47,91 +60,138 @@ QMailMessagePartContainer::MultipartType multipartTypeOf(const QByteArray &subTy
     return QMailMessagePartContainer::MultipartMixed;
 }
 
-// Header block (LF line ends) to fields in written order, folded lines joined.
-QList<QMailMessagePartContainerPrivate::RawField> splitHeader(const QByteArray &head)
+// GMime is set up once per process and never shut down: a parse may run on any thread.
+void setUpGMime()
+{
+    static const bool done = [] {
+#ifdef ZAVEK_LEAK_CHECKED
+        // GMime's set-up loses a few of its own type registrations, once per process; they
+        // are left out of leak checking, which keeps watching everything else.
+        __lsan_disable();
+        g_mime_init();
+        __lsan_enable();
+#else
+        g_mime_init();
+#endif
+        // An enclosed message is kept as the text of its part, as written, and is parsed only
+        // when it is opened: GMime reads the message types as leaf parts, which keeps that text
+        // where its content stream points.
+        for (const char *subType : {"rfc822", "news", "global", "partial", "external-body"})
+            g_mime_object_register_type("message", subType, GMIME_TYPE_PART);
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template<typename T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+
+// What a parse reads from: the text as given, the text GMime read (LF line ends; offsets in
+// GMime's tree point into it), and whether the text had CRLF line ends only.
+struct Source {
+    QByteArray text;
+    QByteArray parsed;
+    bool crlf = false;
+};
+
+// GMime's tree of a text with LF line ends; its root is null when GMime finds no header
+// field to start with. GMime reads the text in place: a message may carry megabytes of
+// attachments, and a copy for the parser would raise the peak memory of a load by the size of
+// the message. The stream only reads the bytes it borrows, and the tree (whose content streams
+// are windows on them) goes before the text does.
+class MimeTree
+{
+public:
+    explicit MimeTree(const QByteArray &lfText)
+        : m_bytes(g_byte_array_new())
+    {
+        setUpGMime();
+        m_bytes->data = reinterpret_cast<guint8 *>(const_cast<char *>(lfText.constData()));
+        m_bytes->len = guint(lfText.size());
+        GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_byte_array(m_bytes));
+        g_mime_stream_mem_set_owner(GMIME_STREAM_MEM(stream.get()), FALSE);
+        GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+        m_root.reset(g_mime_parser_construct_part(parser.get(), nullptr));
+    }
+
+    ~MimeTree()
+    {
+        m_root.reset();
+        m_bytes->data = nullptr;
+        m_bytes->len = 0;
+        g_byte_array_free(m_bytes, TRUE);
+    }
+
+    MimeTree(const MimeTree &) = delete;
+    MimeTree &operator=(const MimeTree &) = delete;
+
+    GMimeObject *root() const { return m_root.get(); }
+
+private:
+    GByteArray *m_bytes;
+    GObjectPtr<GMimeObject> m_root;
+};
+
+// Header fields in written order, folded lines joined as the layer keeps them.
+QList<QMailMessagePartContainerPrivate::RawField> fieldsOf(GMimeObject *object)
 {
     QList<QMailMessagePartContainerPrivate::RawField> fields;
-    const int size = head.size();
-    int start = 0;
-    while (start < size) {
-        int end = head.indexOf('\n', start);
-        if (end < 0)
-            end = size;
-        const char first = head.at(start);
-        if ((first == ' ' || first == '\t') && !fields.isEmpty()) {
-            fields.last().second.append(head.constData() + start, end - start);
-        } else {
-            const int colon = head.indexOf(':', start);
-            if (colon > start && colon < end) {
-                const QByteArray name = head.mid(start, colon - start).trimmed();
-                int valueStart = colon + 1;
-                while (valueStart < end && (head.at(valueStart) == ' ' || head.at(valueStart) == '\t'))
-                    ++valueStart;
-                if (!name.isEmpty())
-                    fields.append(qMakePair(name, head.mid(valueStart, end - valueStart)));
-            }
-            // A line without a colon is not a field; it is dropped like every reader does.
-        }
-        start = end + 1;
-    }
-    for (auto &field : fields) {
-        if (field.second.endsWith('\r'))
-            field.second.chop(1);
+    GMimeHeaderList *headers = g_mime_object_get_header_list(object);
+    const int count = g_mime_header_list_get_count(headers);
+    fields.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        GMimeHeader *header = g_mime_header_list_get_header_at(headers, i);
+        const QByteArray name = QByteArray(g_mime_header_get_raw_name(header)).trimmed();
+        QByteArray value(g_mime_header_get_raw_value(header));
+        value.replace('\n', QByteArray());
+        int start = 0;
+        while (start < value.size() && (value.at(start) == ' ' || value.at(start) == '\t'))
+            ++start;
+        value.remove(0, start);
+        if (value.endsWith('\r'))
+            value.chop(1);
+        if (!name.isEmpty())
+            fields.append(qMakePair(name, value));
     }
     return fields;
 }
 
-void collectBoundaries(KMime::Content *content, QList<QByteArray> *boundaries)
+QByteArray streamBytes(GMimeStream *stream)
 {
-    KMime::Headers::ContentType *type = content->contentType(false);
-    if (type && type->isMultipart() && !type->boundary().isEmpty())
-        boundaries->append(type->boundary());
-    for (KMime::Content *child : content->contents())
-        collectBoundaries(child, boundaries);
+    GObjectPtr<GMimeStream> copy(g_mime_stream_mem_new());
+    g_mime_stream_reset(stream);
+    g_mime_stream_write_to_stream(stream, copy.get());
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(copy.get()));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), int(bytes->len));
 }
 
-// A message may carry megabytes of attachments, so the whole text is only ever walked line
-// end to line end with memchr: KMime's line-end converters and QByteArray's substring
-// searches cost several times more than the parse itself on such a text.
-
-// KMime splits a run of delimiter lines with nothing between them into parts that overlap
-// and repeat the text; the platform library reads such a run as one delimiter. Returns the
-// text with each run made one line, or "" when there is none.
-QByteArray withoutRepeatedDelimiters(const QByteArray &lfText, KMime::Content *parsed)
+// The body of a part or multipart as written, without its header.
+QByteArray bodyAsWritten(GMimeObject *object, const Source &source)
 {
-    QList<QByteArray> boundaries;
-    collectBoundaries(parsed, &boundaries);
-    QSet<QByteArray> delimiters;
-    for (const QByteArray &boundary : qAsConst(boundaries))
-        delimiters.insert("--" + boundary);
-    if (delimiters.isEmpty())
-        return QByteArray();
-    const char *data = lfText.constData();
-    const int size = lfText.size();
-    QByteArray result;
-    int copied = 0;   // lfText before this offset is settled in result
-    int previousStart = -1;   // the line before, if it is a delimiter
-    int previousLength = 0;
-    for (int start = 0; start < size;) {
-        const char *lineFeed = static_cast<const char *>(std::memchr(data + start, '\n', size_t(size - start)));
-        const int length = lineFeed ? int(lineFeed - data) - start : size - start;
-        const int next = start + length + 1;
-        const bool isDelimiter = length > 2 && data[start] == '-' && data[start + 1] == '-'
-                                 && delimiters.contains(QByteArray::fromRawData(data + start, length));
-        if (isDelimiter && length == previousLength && std::memcmp(data + previousStart, data + start, size_t(length)) == 0) {
-            result.append(data + copied, start - copied);
-            copied = qMin(next, size);
-        } else {
-            previousStart = isDelimiter ? start : -1;
-            previousLength = isDelimiter ? length : 0;
-        }
-        start = next;
+    if (GMIME_IS_PART(object)) {
+        GMimeDataWrapper *content = g_mime_part_get_content(GMIME_PART(object));
+        if (!content)
+            return QByteArray();
+        GMimeStream *stream = g_mime_data_wrapper_get_stream(content);
+        // The content is a window on the parsed text; read it from there without a copy in between.
+        if (stream->bound_start >= 0 && stream->bound_end >= stream->bound_start && stream->bound_end <= source.parsed.size())
+            return source.parsed.mid(int(stream->bound_start), int(stream->bound_end - stream->bound_start));
+        return streamBytes(stream);
     }
-    if (copied == 0)
-        return QByteArray();
-    result.append(data + copied, size - copied);
-    return result;
+    if (GMIME_IS_MULTIPART(object)) {
+        // A multipart is read as a body only when GMime found none of its delimiters (the
+        // layer and GMime agree on which types are multipart): its whole text is the prologue.
+        GMimeMultipart *multipart = GMIME_MULTIPART(object);
+        return QByteArray(g_mime_multipart_get_prologue(multipart)) + QByteArray(g_mime_multipart_get_epilogue(multipart));
+    }
+    return QByteArray();
 }
+
+// A message may carry megabytes of attachments, so the helpers below walk the whole text only
+// line end to line end with memchr: substring searches would cost more than the parse itself.
 
 // Where the header ends: the first empty line, whatever its line ends (CRLF, LF or CR).
 int headerEnd(const QByteArray &text, int *separatorSize)
@@ -169,8 +229,8 @@ bool containsChar(const QByteArray &text, char c)
     return std::memchr(text.constData(), c, size_t(text.size())) != nullptr;
 }
 
-// Whether every line of the text ends in CRLF: then the bodies of its parts, which KMime
-// reads with LF line ends, get their CRLF back.
+// Whether every line of the text ends in CRLF: then the bodies of its parts, which GMime
+// is given with LF line ends, get their CRLF back.
 bool onlyCrlf(const QByteArray &text)
 {
     const char *data = text.constData();
@@ -232,8 +292,10 @@ QByteArray toLineFeeds(const QByteArray &text)
 {
     if (!containsChar(text, '\r'))
         return text;
-    if (!containsChar(text, '\n'))
-        return KMime::CRtoLF(text);
+    if (!containsChar(text, '\n')) {
+        QByteArray lf = text;
+        return lf.replace('\r', '\n');
+    }
     return crlfToLf(text);
 }
 
@@ -256,75 +318,52 @@ QMailMessageContentType effectiveType(const QMailMessagePartContainer &container
     return type;
 }
 
-// Whether every line of a header block is a field ("Name: ...") or continues one.
-bool onlyFields(const QByteArray &head)
+// Where the first header field of a text starts, past lines that are not fields; -1 when
+// the header (up to the first empty line) holds none.
+int firstFieldLine(const QByteArray &lfText)
 {
-    static const QRegularExpression field(QStringLiteral("^(?:[!-9;-~]+[ \\t]*:|[ \\t])"));
-    const QList<QByteArray> lines = head.split('\n');
-    for (const QByteArray &line : lines) {
-        if (!line.isEmpty() && !field.match(QString::fromLatin1(line)).hasMatch())
-            return false;
+    static const QRegularExpression field(QStringLiteral("^[!-9;-~]+[ \\t]*:"));
+    for (int start = 0; start < lfText.size();) {
+        int end = lfText.indexOf('\n', start);
+        if (end < 0)
+            end = lfText.size();
+        if (end == start)
+            return -1;
+        if (field.match(QString::fromLatin1(lfText.constData() + start, end - start)).hasMatch())
+            return start;
+        start = end + 1;
     }
-    return true;
+    return -1;
 }
 
-// As the platform library reads a multipart, no part comes of the empty end of one whose
-// closing delimiter is missing, nor of header fields with no empty line after them (cut off
-// by the next delimiter); nothing but fields is lost.
-bool isNoPart(KMime::Content *child, bool last, const QByteArray &text, const QByteArray &boundary)
+// As the platform library reads a multipart, no part comes of header fields with no empty
+// line after them, cut off by the next delimiter: GMime gives such a part no content.
+bool isNoPart(GMimeObject *child)
 {
-    if (!child->body().isEmpty() || !child->contents().isEmpty())
-        return false;
-    const QByteArray head = child->head();
-    if (head.trimmed().isEmpty())
-        return last && !text.contains("--" + boundary + "--");
-    return onlyFields(head) && text.contains(head + "--" + boundary);
+    return GMIME_IS_PART(child) && !g_mime_part_get_content(GMIME_PART(child));
 }
 
-// Frozen, KMime keeps the text of every part as written; otherwise it hands an enclosed
-// message back reassembled, with a line end added after a header that has no body.
-void parseAsWritten(KMime::Content &content, const QByteArray &text)
-{
-    content.setContent(text);
-    content.setFrozen(true);
-    content.parse();
-}
-
-// What a parse reads from: the text as given, the text as KMime reads it (LF line ends), and
-// whether the text had CRLF line ends only.
-struct Source {
-    QByteArray text;
-    QByteArray lfText;
-    bool crlf = false;
-};
-
-void fillContainer(QMailMessagePartContainer &container, KMime::Content *content, bool inDigest, bool isMessage,
+// Fills a container from GMime's object of it; a null object is text with no header.
+void fillContainer(QMailMessagePartContainer &container, GMimeObject *object, bool inDigest, bool isMessage,
                    const Source &source)
 {
     QMailMessagePartContainerPrivate *p = QMailMessagePartContainerPrivate::of(container);
-    p->fields = splitHeader(content->head());
+    if (object)
+        p->fields = fieldsOf(object);
 
     QMailMessageContentType type = effectiveType(container, inDigest);
     if (type.toString(false, false) != container.contentType().toString(false, false))
         p->setField(contentTypeField, type.toString(false, false));
 
-    QVector<KMime::Content *> children = content->contents();
-    std::unique_ptr<KMime::Content> reparsed;
-    const QByteArray boundary = type.boundary();
-    KMime::Headers::ContentType *kmimeType = content->contentType(false);
-    if (type.matches("multipart") && children.isEmpty() && !boundary.isEmpty() && kmimeType
-        && kmimeType->boundary() != boundary) {
-        // KMime does not decode a boundary written in RFC 2231 form: hand it the decoded one.
-        reparsed.reset(new KMime::Content);
-        parseAsWritten(*reparsed, "Content-Type: multipart/mixed; boundary=\"" + boundary + "\"\n\n" + content->encodedBody());
-        children = reparsed->contents();
-    }
-    if (type.matches("multipart") && !children.isEmpty() && !content->bodyIsMessage()) {
+    GMimeMultipart *multipart = GMIME_IS_MULTIPART(object) ? GMIME_MULTIPART(object) : nullptr;
+    const int count = multipart ? g_mime_multipart_get_count(multipart) : 0;
+    if (type.matches("multipart") && count > 0) {
         p->multipartType = multipartTypeOf(type.subType());
         const bool digest = (p->multipartType == QMailMessagePartContainer::MultipartDigest);
-        p->parts.reserve(children.size());
-        for (KMime::Content *child : qAsConst(children)) {
-            if (isNoPart(child, child == children.last(), source.lfText, boundary))
+        p->parts.reserve(count);
+        for (int i = 0; i < count; ++i) {
+            GMimeObject *child = g_mime_multipart_get_part(multipart, i);
+            if (isNoPart(child))
                 continue;
             QMailMessagePart part;
             fillContainer(part, child, digest, false, source);
@@ -336,13 +375,8 @@ void fillContainer(QMailMessagePartContainer &container, KMime::Content *content
     // A single part, or a multipart whose parts could not be found: keep its text as body
     // so that nothing is lost.
     p->multipartType = QMailMessagePartContainer::MultipartNone;
-    QByteArray encoded = content->bodyIsMessage() ? content->encodedBody() : content->body();
-    // KMime hands a body that begins with an empty line one line end too many.
-    if (encoded.startsWith('\n'))
-        encoded.remove(0, 1);
     // A message's own body is taken as written, line ends included.
-    if (isMessage)
-        encoded = rawBodyOf(source.text);
+    const QByteArray encoded = isMessage ? rawBodyOf(source.text) : (object ? bodyAsWritten(object, source) : QByteArray());
     // A message without body text has no body, and its fields stay as written.
     if (isMessage && encoded.isEmpty())
         return;
@@ -533,37 +567,51 @@ void QMailMessagePartContainerPrivate::parseMultipartBody(QMailMessagePartContai
 {
     Source source;
     source.text = body;
-    source.lfText = toLineFeeds(body);
+    source.parsed = "Content-Type: " + type.toString(false) + "\n\n" + toLineFeeds(body);
     source.crlf = onlyCrlf(body);
-    KMime::Content content;
-    parseAsWritten(content, "Content-Type: " + type.toString(false) + "\n\n" + source.lfText);
-    const QVector<KMime::Content *> children = content.contents();
+    const MimeTree tree(source.parsed);
     QMailMessagePartContainerPrivate *p = of(container);
     p->parts.clear();
     const bool digest = (p->multipartType == QMailMessagePartContainer::MultipartDigest);
-    for (KMime::Content *child : children) {
+    GMimeMultipart *multipart = GMIME_IS_MULTIPART(tree.root()) ? GMIME_MULTIPART(tree.root()) : nullptr;
+    const int count = multipart ? g_mime_multipart_get_count(multipart) : 0;
+    for (int i = 0; i < count; ++i) {
         QMailMessagePart part;
-        fillContainer(part, child, digest, false, source);
+        fillContainer(part, g_mime_multipart_get_part(multipart, i), digest, false, source);
         p->parts.append(part);
     }
     p->placeAllParts();
 }
 
+namespace {
+
+// GMime's tree of a message's text (LF line ends). GMime starts a header only at a field;
+// the layer drops lines that are not fields wherever they are, so when the text begins
+// with such lines they go from *lfText and the rest is read.
+std::unique_ptr<MimeTree> messageTree(QByteArray *lfText)
+{
+    std::unique_ptr<MimeTree> tree(new MimeTree(*lfText));
+    const int firstField = tree->root() ? 0 : firstFieldLine(*lfText);
+    if (firstField > 0) {
+        tree.reset();
+        *lfText = lfText->mid(firstField);
+        tree.reset(new MimeTree(*lfText));
+    }
+    return tree;
+}
+
+} // namespace
+
 namespace QmfMimeParser {
 
 void parseMessage(QMailMessage &message, const QByteArray &text)
 {
-    KMime::Content content;
-    const QByteArray lfText = toLineFeeds(text);
-    parseAsWritten(content, lfText);
-    const QByteArray repaired = withoutRepeatedDelimiters(lfText, &content);
-    if (!repaired.isEmpty())
-        parseAsWritten(content, repaired);
     Source source;
     source.text = text;
-    source.lfText = repaired.isEmpty() ? lfText : repaired;
+    source.parsed = toLineFeeds(text);
     source.crlf = onlyCrlf(text);
-    fillContainer(message, &content, false, true, source);
+    const std::unique_ptr<MimeTree> tree = messageTree(&source.parsed);
+    fillContainer(message, tree->root(), false, true, source);
     QMailMessagePartContainerPrivate::of(message)->placeAllParts();
     fillMetaData(message, text.size());
     QMailMessagePartContainerPrivate::of(message)->modified = false;
@@ -571,11 +619,15 @@ void parseMessage(QMailMessage &message, const QByteArray &text)
 
 QString enclosedSubject(const QByteArray &text)
 {
-    const QByteArray lf = toLineFeeds(text);
-    int headEnd = lf.indexOf("\n\n");
-    if (headEnd < 0)
-        headEnd = lf.size();
-    const auto fields = splitHeader(lf.left(headEnd));
+    // Only the header is read: a name does not need the enclosed message's parts.
+    QByteArray header = toLineFeeds(text);
+    const int headEnd = header.indexOf("\n\n");
+    if (headEnd >= 0)
+        header.truncate(headEnd + 1);
+    const std::unique_ptr<MimeTree> tree = messageTree(&header);
+    if (!tree->root())
+        return QString();
+    const auto fields = fieldsOf(tree->root());
     for (const auto &field : fields) {
         if (field.first.compare("Subject", Qt::CaseInsensitive) == 0)
             return QMailMessageHeaderField::decodeContent(field.second.trimmed());

@@ -23,9 +23,13 @@ namespace {
 template <typename T>
 void registerEquality()
 {
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
     // Other units of the layer may have registered it already; Qt warns on a second time.
     if (!QMetaType::hasRegisteredComparators<T>())
         QMetaType::registerEqualsComparator<T>();
+#else
+    // Qt 6 compares a registered type through its operator== by itself.
+#endif
 }
 
 } // namespace

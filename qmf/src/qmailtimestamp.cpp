@@ -36,10 +36,10 @@ bool zoneOffset(const QString &zone, int *offset)
     }
     if ((zone.startsWith(QLatin1Char('+')) || zone.startsWith(QLatin1Char('-'))) && zone.length() == 5) {
         bool ok = false;
-        const int hours = zone.midRef(1, 2).toInt(&ok);
+        const int hours = QStringView(zone).mid(1, 2).toInt(&ok);
         if (!ok)
             return false;
-        const int minutes = zone.midRef(3, 2).toInt(&ok);
+        const int minutes = QStringView(zone).mid(3, 2).toInt(&ok);
         if (!ok || minutes > 59)
             return false;
         *offset = (hours * 3600 + minutes * 60) * (zone.startsWith(QLatin1Char('-')) ? -1 : 1);

@@ -226,6 +226,8 @@ void TestUtilsBody::downloadState()
     nested.appendPart(emptyMultipart);
     const QMailMessage mail = message({nested, part("text/plain", "a")});
     QCOMPARE(ZavekUtils::isDownloaded(&mail), downloaded);
+    const QMailMessage last = message({part("text/plain", "a"), leaf});   // and the last
+    QCOMPARE(ZavekUtils::isDownloaded(&last), downloaded);
 
     QTest::ignoreMessage(QtWarningMsg, "bool ZavekUtils::isDownloaded(const QMailMessagePartContainer*) called with a null container");
     QVERIFY(!ZavekUtils::isDownloaded(nullptr));
@@ -252,6 +254,9 @@ void TestUtilsBody::bodyAndPartLookup()
         QCOMPARE(html->location().toString(true), QStringLiteral("5-3.2"));
     }
     QVERIFY(!getPart(mixed, QMailMessageContentType("image/png")));
+    // Of two candidates, the first.
+    const QMailMessage twoTexts = message({part("text/plain", "a"), part("text/plain", "b")});
+    QCOMPARE(getPart(twoTexts, QMailMessageContentType("text/plain"))->location().toString(false), QStringLiteral("1"));
 }
 
 void TestUtilsBody::structureAndSize()

@@ -75,12 +75,10 @@ private slots:
     void loadMessageFromEmlFile();
 
     void attachmentDirectoryFollowsLocation();
-    void savingTwiceLeavesOneFile();
-    void unsavedMessagesKeepEachOthersCopies();
-    void partWithoutLocationTouchesNothing();
+    void savingTwiceLeavesOneFileAndSparesOthers();
     void hostileFileNamesStayInside_data();
     void hostileFileNamesStayInside();
-    void unusableDirectoryIsReported();
+    void partWithoutLocationOrUsableDirectoryIsNotSaved();
 
 private:
     QTemporaryDir m_scratch; // outside the home directory, for special files
@@ -218,7 +216,7 @@ void TestUtilsFiles::attachmentDirectoryFollowsLocation()
     QVERIFY(ZavekUtils::getAttachmentTemporaryDirectory(messageWithAttachments(0, { "a.txt" }).partAt(0)) != first);
 }
 
-void TestUtilsFiles::savingTwiceLeavesOneFile()
+void TestUtilsFiles::savingTwiceLeavesOneFileAndSparesOthers()
 {
     const QMailMessage message = messageWithAttachments(7, { "report.txt" });
     const QMailMessagePart &part = message.partAt(0);
@@ -243,33 +241,17 @@ void TestUtilsFiles::savingTwiceLeavesOneFile()
 
     QCOMPARE(modeOf(directory), 0700);
     QCOMPARE(modeOf(ZavekUtils::getTemporaryDirectory()), 0700);
-}
 
-void TestUtilsFiles::unsavedMessagesKeepEachOthersCopies()
-{
-    // Both parts sit at "0-1", so they share a directory; neither save may delete the other.
+    // Parts of unsaved messages all sit at "0-1", so they share a directory; neither save
+    // may delete the other.
+    QDir(ZavekTest::homePath() + QStringLiteral("/.qmf")).removeRecursively();
     const QMailMessage one = messageWithAttachments(0, { "one.txt" });
     const QMailMessage two = messageWithAttachments(0, { "two.txt" });
-    const QString directory = ZavekUtils::getAttachmentTemporaryDirectory(one.partAt(0));
-
     ZavekUtils::saveAttachmentToTemporaryFile(one.partAt(0));
     ZavekUtils::saveAttachmentToTemporaryFile(two.partAt(0));
-    QCOMPARE(filesIn(directory).size(), 2);
+    QCOMPARE(filesIn(ZavekUtils::getAttachmentTemporaryDirectory(one.partAt(0))).size(), 2);
     // Every directory created on the way is private as well.
     QCOMPARE(modeOf(ZavekTest::homePath() + QStringLiteral("/.qmf/tmp")), 0700);
-}
-
-void TestUtilsFiles::partWithoutLocationTouchesNothing()
-{
-    QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Attachment);
-    disposition.setFilename("loose.txt");
-    const QMailMessagePart loose = QMailMessagePart::fromData(QByteArray("loose"), disposition,
-                                                              QMailMessageContentType("text/plain"), QMailMessageBody::Base64);
-
-    QTest::ignoreMessage(QtWarningMsg,
-                         "QString ZavekUtils::getAttachmentTemporaryDirectory(const QMailMessagePart&) Invalid location");
-    QVERIFY(ZavekUtils::saveAttachmentToTemporaryFile(loose).isNull());
-    QVERIFY(!QFileInfo::exists(ZavekTest::homePath() + QStringLiteral("/.qmf")));
 }
 
 void TestUtilsFiles::hostileFileNamesStayInside_data()
@@ -302,8 +284,18 @@ void TestUtilsFiles::hostileFileNamesStayInside()
     QVERIFY(!QFileInfo::exists(QStringLiteral("/tmp/zavek-escaped.txt")));
 }
 
-void TestUtilsFiles::unusableDirectoryIsReported()
+void TestUtilsFiles::partWithoutLocationOrUsableDirectoryIsNotSaved()
 {
+    QMailMessageContentDisposition disposition(QMailMessageContentDisposition::Attachment);
+    disposition.setFilename("loose.txt");
+    const QMailMessagePart loose = QMailMessagePart::fromData(QByteArray("loose"), disposition,
+                                                              QMailMessageContentType("text/plain"), QMailMessageBody::Base64);
+
+    QTest::ignoreMessage(QtWarningMsg,
+                         "QString ZavekUtils::getAttachmentTemporaryDirectory(const QMailMessagePart&) Invalid location");
+    QVERIFY(ZavekUtils::saveAttachmentToTemporaryFile(loose).isNull());
+    QVERIFY(!QFileInfo::exists(ZavekTest::homePath() + QStringLiteral("/.qmf")));
+
     // A plain file where the temporary directory should be.
     QVERIFY(QDir().mkpath(ZavekTest::homePath() + QStringLiteral("/.qmf/tmp")));
     QFile blocker(ZavekUtils::getTemporaryDirectory());

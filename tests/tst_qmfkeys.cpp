@@ -2,6 +2,7 @@
 #include "qmailstorecontrol.h"
 #include "storehelpers.h"
 
+#include <QSet>
 #include <QTest>
 
 using namespace ZavekTest;
@@ -12,8 +13,8 @@ class TestQmfKeys : public QObject
 
 private slots:
     void init();
+    void idsOrderHashTextAndTypeNames();
     void emptyAndNonMatchingAlgebra();
-    void idListForms();
     void accountKeysSelect_data();
     void accountKeysSelect();
     void accountSubKeys();
@@ -42,6 +43,29 @@ void TestQmfKeys::init()
                                                | QMailAccount::MessageSource)};
 }
 
+void TestQmfKeys::idsOrderHashTextAndTypeNames()
+{
+    QVERIFY(!QMailMessageId().isValid() && QMailThreadId(Q_UINT64_C(0x1234567890)).isValid());
+    QVERIFY(QMailMessageId(3) < QMailMessageId(12) && !(QMailMessageId(3) < QMailMessageId(3)));
+    QCOMPARE(QSet<QMailAccountId>({QMailAccountId(1), QMailAccountId(1), QMailAccountId(2)}).size(), 2);
+
+    // Text and debug output are the bare number.
+    QString text;
+    QTextStream stream(&text);
+    stream << QMailFolderId(42) << ' ' << QMailMessageId();
+    stream.flush();
+    QCOMPARE(text, QStringLiteral("42 0"));
+    QTest::ignoreMessage(QtWarningMsg, "id: 5");
+    qWarning() << "id:" << QMailThreadId(5);
+
+    // Queued signals find the types by name.
+    const char *names[] = {"QMailAccountId",     "QMailFolderId",     "QMailMessageId",     "QMailThreadId",
+                           "QMailAccountIdList", "QMailFolderIdList", "QMailMessageIdList", "QMailThreadIdList",
+                           "QMailAccountKey",    "QMailFolderKey",    "QMailMessageKey"};
+    for (const char *name : names)
+        QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
+}
+
 void TestQmfKeys::emptyAndNonMatchingAlgebra()
 {
     const QMailAccountKey empty;
@@ -61,10 +85,8 @@ void TestQmfKeys::emptyAndNonMatchingAlgebra()
     QVERIFY(accumulated.isNonMatching());
     // Order is kept, as in the real key.
     QVERIFY((a & QMailAccountKey::name("x")) != (QMailAccountKey::name("x") & a));
-}
 
-void TestQmfKeys::idListForms()
-{
+    // A list of one id is that id; an empty list matches nothing, or excluded, everything.
     const QMailFolderId id(5);
     QCOMPARE(QMailFolderKey::id(QMailFolderIdList{id}), QMailFolderKey::id(id));
     QCOMPARE(QMailFolderKey::id(QMailFolderIdList{id}, QMailDataComparator::Excludes),

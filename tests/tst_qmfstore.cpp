@@ -25,14 +25,12 @@ private slots:
     void addFolderChecksParents();
     void updateNeedsStoredItem();
     void updateAccountLeavesConfigurationUnlessGiven();
-    void updateMetaDataKeepsContent();
     void unknownIdsGiveDefaultObjects();
     void queryOrderLimitAndOffset();
     void sortKeys();
-    void removalCascades();
+    void removalCascadesAndKeepsTheLocalStorageFolder();
     void removedFolderLeavesAccountStandardFolders();
-    void localStorageFolderStays();
-    void updateMessagesMetaDataFlags();
+    void updateMessagesMetaDataFlagsAndKeepsContent();
 };
 
 void TestQmfStore::addWritesIdsAndRefusesStoredObjects()
@@ -156,22 +154,6 @@ void TestQmfStore::updateAccountLeavesConfigurationUnlessGiven()
     QCOMPARE(QMailAccountConfiguration(account.id()).services(), QStringList{"smtp"});
 }
 
-void TestQmfStore::updateMetaDataKeepsContent()
-{
-    QMailMessage message;
-    message.setBody(QMailMessageBody::fromData(QStringLiteral("hello"), QMailMessageContentType("text/plain"),
-                                               QMailMessageBody::EightBit));
-    QVERIFY(QMailStore::instance()->addMessage(&message));
-
-    QMailMessageMetaData metaData(message.id());
-    metaData.setStatus(QMailMessageMetaData::Read, true);
-    QVERIFY(QMailStore::instance()->updateMessage(&metaData));
-
-    const QMailMessage stored(message.id());
-    QVERIFY(stored.status() & QMailMessageMetaData::Read);
-    QCOMPARE(stored.body().data(), QStringLiteral("hello"));
-}
-
 void TestQmfStore::unknownIdsGiveDefaultObjects()
 {
     QMailStore *store = QMailStore::instance();
@@ -236,7 +218,7 @@ void TestQmfStore::sortKeys()
              (QMailFolderIdList{beta, QMailFolderId(1)}));
 }
 
-void TestQmfStore::removalCascades()
+void TestQmfStore::removalCascadesAndKeepsTheLocalStorageFolder()
 {
     QMailStore *store = QMailStore::instance();
     const QMailAccountId doomed = addAccount("doomed");
@@ -270,6 +252,15 @@ void TestQmfStore::removalCascades()
     QCOMPARE(store->countMessages(), 0);
     QVERIFY(store->removeMessages(QMailMessageKey::nonMatchingKey()));
     QCOMPARE(messagesRemoved.count(), 2);
+
+    // The local storage folder stays, alone or among all.
+    QTest::ignoreMessage(QtWarningMsg, "bool QMailStore::removeFolder(const QMailFolderId&, "
+                                       "QMailStore::MessageRemovalOption) The local storage folder cannot be removed");
+    QVERIFY(!store->removeFolder(QMailFolderId(1)));
+    QCOMPARE(store->lastError(), QMailStore::ConstraintFailure);
+    QVERIFY(store->removeFolders(QMailFolderKey()));
+    QCOMPARE(store->queryFolders(), QMailFolderIdList{QMailFolderId(1)});
+    QVERIFY(!QMailFolder(keptInbox).id().isValid());
 }
 
 void TestQmfStore::removedFolderLeavesAccountStandardFolders()
@@ -290,21 +281,7 @@ void TestQmfStore::removedFolderLeavesAccountStandardFolders()
     QCOMPARE(accountsUpdated.count(), 1);
 }
 
-void TestQmfStore::localStorageFolderStays()
-{
-    QMailStore *store = QMailStore::instance();
-    const QMailFolderId child = addFolder("child", QMailAccountId(), 0, QMailFolderId(1));
-    QTest::ignoreMessage(QtWarningMsg, "bool QMailStore::removeFolder(const QMailFolderId&, "
-                                       "QMailStore::MessageRemovalOption) The local storage folder cannot be removed");
-    QVERIFY(!store->removeFolder(QMailFolderId(1)));
-    QCOMPARE(store->lastError(), QMailStore::ConstraintFailure);
-
-    QVERIFY(store->removeFolders(QMailFolderKey()));
-    QCOMPARE(store->queryFolders(), QMailFolderIdList{QMailFolderId(1)});
-    QVERIFY(!QMailFolder(child).id().isValid());
-}
-
-void TestQmfStore::updateMessagesMetaDataFlags()
+void TestQmfStore::updateMessagesMetaDataFlagsAndKeepsContent()
 {
     QMailStore *store = QMailStore::instance();
     const QMailAccountId account = addAccount("a");
@@ -321,6 +298,18 @@ void TestQmfStore::updateMessagesMetaDataFlags()
     QCOMPARE(QMailMessageMetaData(first).status(), QMailMessageMetaData::Read);
     QCOMPARE(QMailMessageMetaData(second).status(), flags);
     QCOMPARE(QMailMessageMetaData(other).status(), quint64(0));
+
+    // An update of the metadata alone keeps the content.
+    QMailMessage message;
+    message.setBody(QMailMessageBody::fromData(QStringLiteral("hello"), QMailMessageContentType("text/plain"),
+                                               QMailMessageBody::EightBit));
+    QVERIFY(store->addMessage(&message));
+    QMailMessageMetaData metaData(message.id());
+    metaData.setStatus(QMailMessageMetaData::Read, true);
+    QVERIFY(store->updateMessage(&metaData));
+    const QMailMessage stored(message.id());
+    QVERIFY(stored.status() & QMailMessageMetaData::Read);
+    QCOMPARE(stored.body().data(), QStringLiteral("hello"));
 }
 
 QTEST_GUILESS_MAIN(TestQmfStore)

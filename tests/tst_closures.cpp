@@ -44,8 +44,6 @@ private Q_SLOTS:
 private:
     // Queues count part retrievals; the first runs, the rest wait. Returns their serials.
     QList<ZavekServiceActionManager::Serial> queueRetrievals(int count);
-    void finishRunning(QMailServiceAction::Activity activity,
-                       QMailServiceAction::Status::ErrorCode code = QMailServiceAction::Status::ErrNoError);
 
     ManagerFixture fixture;
 };
@@ -74,15 +72,6 @@ QList<ZavekServiceActionManager::Serial> TestClosures::queueRetrievals(int count
     return serials;
 }
 
-void TestClosures::finishRunning(QMailServiceAction::Activity activity, QMailServiceAction::Status::ErrorCode code)
-{
-    QMailServiceAction *action = ManagerFixture::running();
-    if (activity == QMailServiceAction::Successful)
-        ManagerFixture::server()->succeed(action);
-    else
-        ManagerFixture::server()->fail(action, code, QStringLiteral("broken"));
-}
-
 void TestClosures::completesOnceWhenTheLastAwaitedOperationEnds()
 {
     const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(5);
@@ -90,20 +79,21 @@ void TestClosures::completesOnceWhenTheLastAwaitedOperationEnds()
     QPointer<ClosureBase> closure = new RecordingClosure({serials.at(2), serials.at(2), serials.at(3)}, &completions);
     // Ends of operations not awaited, whatever their activity, the end of the first awaited
     // one (listed twice, ended once) and activity short of an end change nothing yet.
-    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrCancel);
-    finishRunning(QMailServiceAction::Successful);
-    finishRunning(QMailServiceAction::Successful);
-    ManagerFixture::server()->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
+    QmfStandIn::MessageServer *server = ManagerFixture::server();
+    server->fail(ManagerFixture::running(), QMailServiceAction::Status::ErrCancel);
+    server->succeed(ManagerFixture::running());
+    server->succeed(ManagerFixture::running());
+    server->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
     QVERIFY(completions.isEmpty());
 
     // A failure ends it like a success; complete() gets the last status.
-    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrNoConnection);
+    server->fail(ManagerFixture::running(), QMailServiceAction::Status::ErrNoConnection);
     QCOMPARE(completions.size(), 1);
     QCOMPARE(completions.at(0).errorCode, QMailServiceAction::Status::ErrNoConnection);
     QVERIFY(closure); // deleted later, not inside the manager's signal
     QTRY_VERIFY(!closure);
     // Later ends of other operations reach a closure that is gone: nothing happens.
-    finishRunning(QMailServiceAction::Successful);
+    server->succeed(ManagerFixture::running());
     QCOMPARE(completions.size(), 1);
 }
 

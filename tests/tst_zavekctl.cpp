@@ -33,8 +33,7 @@ class TestZavekctl : public QObject
 private slots:
     void init() { QDir(ZavekTest::configPath()).removeRecursively(); }
     void sessionRunsEndToEnd();
-    void inspectReportsStructureAndResources();
-    void inspectSavesAttachmentsInsideTheirDirectories();
+    void inspectReportsStructureAndSavesAttachmentsInside();
     void settingsRoundTripThroughTheFile();
     void settingsWatchSeesAnotherProcess();
     void badArgumentsFailClearly_data();
@@ -77,36 +76,27 @@ void TestZavekctl::sessionRunsEndToEnd()
     QVERIFY2(closed.captured(1).toInt() >= 300, qPrintable(closed.captured(0)));
 }
 
-void TestZavekctl::inspectReportsStructureAndResources()
+void TestZavekctl::inspectReportsStructureAndSavesAttachmentsInside()
 {
     const Run html = zavekctl({ "inspect", mailboxFile("02-html-inline.eml") });
     QCOMPARE(html.exitCode, 0);
-    QVERIFY(html.out.contains(QLatin1String("Shown body:  part 1 (text/html)")));
-    QVERIFY(html.out.contains(QLatin1String("cid:boat@harbour.example.com")));
-    QVERIFY(html.out.contains(QLatin1String("Resources:   boat@harbour.example.com, buoy@harbour.example.com")));
-    QVERIFY(html.out.contains(QLatin1String("Missing:     -")));
-    QVERIFY(html.out.contains(QLatin1String("Viewable:    yes")));
-
+    for (const char *line : { "Shown body:  part 1 (text/html)", "cid:boat@harbour.example.com", "Missing:     -", "Viewable:    yes",
+                              "Resources:   boat@harbour.example.com, buoy@harbour.example.com" })
+        QVERIFY2(html.out.contains(QLatin1String(line)), line);
     const Run urgent = zavekctl({ "inspect", mailboxFile("06-high-priority.eml") });
     QCOMPARE(urgent.exitCode, 0);
     QVERIFY(urgent.out.contains(QLatin1String("Priority:    high")));
     QVERIFY(urgent.out.contains(QLatin1String("Shown body:  the message itself (text/plain)")));
-}
 
-void TestZavekctl::inspectSavesAttachmentsInsideTheirDirectories()
-{
+    // Saved attachments land in the temporary directory, one file each.
     const Run run = zavekctl({ "inspect", mailboxFile("04-attachments.eml"), "--save-attachments" });
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.contains(QLatin1String("Attachments: 2")));
-    const QRegularExpression saved(QStringLiteral("-> (\\S+)"));
-    auto matches = saved.globalMatch(run.out);
     const QString temporary = QDir::homePath() + QStringLiteral("/.qmf/tmp/zavek-temporary-files/");
     int count = 0;
-    while (matches.hasNext()) {
+    for (auto matches = QRegularExpression(QStringLiteral("-> (\\S+)")).globalMatch(run.out); matches.hasNext(); ++count) {
         const QString path = matches.next().captured(1);
-        QVERIFY2(path.startsWith(temporary), qPrintable(path));
-        QVERIFY(QFileInfo(path).isFile());
-        ++count;
+        QVERIFY2(path.startsWith(temporary) && QFileInfo(path).isFile(), qPrintable(path));
     }
     QCOMPARE(count, 2);
 }

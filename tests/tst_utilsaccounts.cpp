@@ -305,9 +305,7 @@ private slots:
     void standardFolderFromFlags()
     {
         QFETCH(quint64, flags);
-        QFETCH(QMailFolder::StandardFolder, folder);
-
-        QCOMPARE(ZavekUtils::standardFolderFromFlags(flags), folder);
+        QTEST(ZavekUtils::standardFolderFromFlags(flags), "folder");
     }
 };
 

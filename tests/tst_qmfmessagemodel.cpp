@@ -10,29 +10,31 @@ class TestQmfMessageModel : public QObject
     Q_OBJECT
 
 private:
-    static QMailMessagePart textPart(const QByteArray &type, const QString &text)
+    using Disposition = QMailMessageContentDisposition;
+    static QMailMessagePart textPart(const QByteArray &type, const QString &text, Disposition::DispositionType disposition = Disposition::None)
     {
-        return QMailMessagePart::fromData(text, QMailMessageContentDisposition(QMailMessageContentDisposition::None),
-                                          QMailMessageContentType(type), QMailMessageBody::EightBit);
+        return QMailMessagePart::fromData(text, Disposition(disposition), QMailMessageContentType(type), QMailMessageBody::EightBit);
+    }
+
+    template <typename Container>
+    static Container multipart(QMailMessagePartContainer::MultipartType type, const QList<QMailMessagePart> &parts)
+    {
+        Container container;
+        container.setMultipartType(type);
+        for (const QMailMessagePart &part : parts)
+            container.appendPart(part);
+        return container;
     }
 
     // mixed( alternative(plain, html), image, mixed(plain) )
     static QMailMessage nestedMessage()
     {
-        QMailMessage message;
-        message.setMultipartType(QMailMessage::MultipartMixed);
-        QMailMessagePart alternative;
-        alternative.setMultipartType(QMailMessage::MultipartAlternative);
-        alternative.appendPart(textPart("text/plain", QStringLiteral("plain")));
-        alternative.appendPart(textPart("text/html", QStringLiteral("<b>html</b>")));
-        message.appendPart(alternative);
-        message.appendPart(QMailMessagePart::fromData(QByteArray("img"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
-                                                      QMailMessageContentType("image/png"), QMailMessageBody::Base64));
-        QMailMessagePart inner;
-        inner.setMultipartType(QMailMessage::MultipartMixed);
-        inner.appendPart(textPart("text/plain", QStringLiteral("inner")));
-        message.appendPart(inner);
-        return message;
+        const QMailMessagePart image = QMailMessagePart::fromData(QByteArray("img"), Disposition(Disposition::Attachment),
+                                                                  QMailMessageContentType("image/png"), QMailMessageBody::Base64);
+        const auto alternative = multipart<QMailMessagePart>(QMailMessage::MultipartAlternative,
+                                                             {textPart("text/plain", "plain"), textPart("text/html", "<b>html</b>")});
+        return multipart<QMailMessage>(QMailMessage::MultipartMixed,
+                                       {alternative, image, multipart<QMailMessagePart>(QMailMessage::MultipartMixed, {textPart("text/plain", "inner")})});
     }
 
 private slots:
@@ -141,18 +143,13 @@ private slots:
     {
         // (Where the search finds bodies in loaded messages: tst_qmfmessageparse.)
         // Signed: only the first part counts.
-        QMailMessage signedMessage;
-        signedMessage.setMultipartType(QMailMessage::MultipartSigned);
-        signedMessage.appendPart(QMailMessagePart::fromData(QByteArray("sig"), QMailMessageContentDisposition(QMailMessageContentDisposition::None),
-                                                            QMailMessageContentType("application/pgp-signature"), QMailMessageBody::SevenBit));
-        signedMessage.appendPart(textPart("text/plain", QStringLiteral("late")));
+        const auto signedMessage = multipart<QMailMessage>(QMailMessage::MultipartSigned,
+                                                           {textPart("application/pgp-signature", "sig"), textPart("text/plain", "late")});
         QVERIFY(!signedMessage.findPlainTextContainer());
 
         // A text attachment is never the body.
-        QMailMessage withTextAttachment;
-        withTextAttachment.setMultipartType(QMailMessage::MultipartMixed);
-        withTextAttachment.appendPart(QMailMessagePart::fromData(QStringLiteral("notes"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
-                                                                 QMailMessageContentType("text/plain"), QMailMessageBody::EightBit));
+        const auto withTextAttachment = multipart<QMailMessage>(QMailMessage::MultipartMixed,
+                                                                {textPart("text/plain", "notes", Disposition::Attachment)});
         QVERIFY(!withTextAttachment.findPlainTextContainer());
         QCOMPARE(withTextAttachment.findAttachmentLocations().size(), 1);
 
@@ -164,9 +161,7 @@ private slots:
         part.removeHeaderField(QStringLiteral("x-QMF-internal-partial-content"));
         QVERIFY(part.contentAvailable());
         QVERIFY(!QMailMessagePart().contentAvailable());
-        QMailMessagePart multipart;
-        multipart.setMultipartType(QMailMessage::MultipartAlternative);
-        QVERIFY(multipart.contentAvailable());
+        QVERIFY(multipart<QMailMessagePart>(QMailMessage::MultipartAlternative, {}).contentAvailable());
         QVERIFY(!QMailMessageMetaData().partialContentAvailable());
     }
 
@@ -186,10 +181,7 @@ private slots:
         QCOMPARE(copy.partAt(2).partAt(1).location().toString(true), QStringLiteral("3-3.2"));
 
         // A part appended elsewhere takes its new place.
-        QMailMessage other;
-        other.setMultipartType(QMailMessage::MultipartMixed);
-        other.appendPart(textPart("text/plain", QStringLiteral("x")));
-        other.appendPart(original.partAt(0));
+        const auto other = multipart<QMailMessage>(QMailMessage::MultipartMixed, {textPart("text/plain", "x"), original.partAt(0)});
         QCOMPARE(other.partAt(1).partAt(1).location().toString(false), QStringLiteral("2.2"));
         QCOMPARE(original.partAt(0).location().toString(false), QStringLiteral("1"));
     }

@@ -203,13 +203,8 @@ private slots:
 
         // A multipart answers for all its parts, the first as well, however deep; an empty one
         // is downloaded.
-        QMailMessagePart emptyMultipart;
-        emptyMultipart.setMultipartType(Container::MultipartMixed);
-        QMailMessagePart nested;
-        nested.setMultipartType(Container::MultipartRelated);
-        nested.appendPart(leaf);
-        nested.appendPart(part("text/html", "<p/>"));
-        nested.appendPart(emptyMultipart);
+        const auto nested = multipart<QMailMessagePart>(Container::MultipartRelated, {leaf, part("text/html", "<p/>"),
+                                                       multipart<QMailMessagePart>(Container::MultipartMixed, {})});
         const QMailMessage mail = message({nested, part("text/plain", "a")});
         QCOMPARE(ZavekUtils::isDownloaded(&mail), downloaded);
         const QMailMessage last = message({part("text/plain", "a"), leaf});   // and the last

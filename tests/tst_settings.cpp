@@ -358,6 +358,11 @@ private Q_SLOTS:
         m_settings.reset();
         QCOMPARE(fileValue(QStringLiteral("sortKey")), QByteArray("5"));
         QCOMPARE(warnings.count(removed), 3);
+
+        // Opening the file, and ending it.
+        writeFile("x=@Variant(\\0\\0\\0\\x7f)\n[General]\nsortKey=6\ny=@Variant(\\0\\0\\0\\x7f");
+        QCOMPARE(create()->sortKey(), 6);
+        QCOMPARE(fileContents(), QByteArray("[General]\nsortKey=6"));
     }
 
     void typedValueReadsTheSameAfterTheRewrite()

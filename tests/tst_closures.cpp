@@ -34,37 +34,72 @@ class TestClosures : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init();
-    void cleanup();
+    void init()
+    {
+        fixture.start();
+        ZavekServiceActionManager::setTestInstance(fixture.manager.data());
+    }
 
-    void completesOnceWhenTheLastAwaitedOperationEnds();
-    void cancelledQueuedOperationCountsAsEnded();
-    void withoutSerialsCompletesOnTheNextTurn();
+    void cleanup()
+    {
+        // Let closures that completed be deleted before their manager goes.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // Another manager going leaves the installed one in place; that one uninstalls itself.
+        delete new ZavekServiceActionManager(fixture.network->createManager());
+        QCOMPARE(ZavekServiceActionManager::instance(), fixture.manager.data());
+        fixture.finish();
+    }
+
+    void completesOnceWhenTheLastAwaitedOperationEnds()
+    {
+        const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(5);
+        Completions completions;
+        QPointer<ClosureBase> closure = new RecordingClosure({serials.at(2), serials.at(2), serials.at(3)}, &completions);
+        // Ends of operations not awaited, whatever their activity, the end of the first awaited
+        // one (listed twice, ended once) and activity short of an end change nothing yet.
+        QmfStandIn::MessageServer *server = ManagerFixture::server();
+        server->fail(ManagerFixture::running(), QMailServiceAction::Status::ErrCancel);
+        server->succeed(ManagerFixture::running());
+        server->succeed(ManagerFixture::running());
+        server->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
+        QVERIFY(completions.isEmpty());
+
+        // A failure ends it like a success; complete() gets the last status.
+        server->fail(ManagerFixture::running(), QMailServiceAction::Status::ErrNoConnection);
+        QCOMPARE(completions.size(), 1);
+        QCOMPARE(completions.at(0).errorCode, QMailServiceAction::Status::ErrNoConnection);
+        QVERIFY(closure); // deleted later, not inside the manager's signal
+        QTRY_VERIFY(!closure);
+        // Later ends of other operations reach a closure that is gone: nothing happens.
+        server->succeed(ManagerFixture::running());
+        QCOMPARE(completions.size(), 1);
+    }
+
+    void cancelledQueuedOperationCountsAsEnded()
+    {
+        const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(2);
+        Completions completions;
+        new RecordingClosure({serials.at(1)}, &completions);
+        fixture.manager->cancelOperation(serials.at(1));
+        QTRY_COMPARE(completions.size(), 1);
+        QCOMPARE(completions.at(0).errorCode, QMailServiceAction::Status::ErrCancel);
+    }
+
+    void withoutSerialsCompletesOnTheNextTurn()
+    {
+        Completions completions;
+        QPointer<ClosureBase> closure = new RecordingClosure({}, &completions);
+        QVERIFY(completions.isEmpty());
+        QTRY_COMPARE(completions.size(), 1);
+        QTRY_VERIFY(!closure);
+    }
 
 private:
     // Queues count part retrievals; the first runs, the rest wait. Returns their serials.
     QList<ZavekServiceActionManager::Serial> queueRetrievals(int count);
-    void finishRunning(QMailServiceAction::Activity activity,
-                       QMailServiceAction::Status::ErrorCode code = QMailServiceAction::Status::ErrNoError);
 
     ManagerFixture fixture;
 };
-
-void TestClosures::init()
-{
-    fixture.start();
-    ZavekServiceActionManager::setTestInstance(fixture.manager.data());
-}
-
-void TestClosures::cleanup()
-{
-    // Let closures that completed be deleted before their manager goes.
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    // Another manager going leaves the installed one in place; that one uninstalls itself.
-    delete new ZavekServiceActionManager(fixture.network->createManager());
-    QCOMPARE(ZavekServiceActionManager::instance(), fixture.manager.data());
-    fixture.finish();
-}
 
 QList<ZavekServiceActionManager::Serial> TestClosures::queueRetrievals(int count)
 {
@@ -72,58 +107,6 @@ QList<ZavekServiceActionManager::Serial> TestClosures::queueRetrievals(int count
     for (int i = 1; i <= count; ++i)
         serials.append(fixture.manager->retrieveMessagePart(ManagerFixture::part(100, i)));
     return serials;
-}
-
-void TestClosures::finishRunning(QMailServiceAction::Activity activity, QMailServiceAction::Status::ErrorCode code)
-{
-    QMailServiceAction *action = ManagerFixture::running();
-    if (activity == QMailServiceAction::Successful)
-        ManagerFixture::server()->succeed(action);
-    else
-        ManagerFixture::server()->fail(action, code, QStringLiteral("broken"));
-}
-
-void TestClosures::completesOnceWhenTheLastAwaitedOperationEnds()
-{
-    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(5);
-    Completions completions;
-    QPointer<ClosureBase> closure = new RecordingClosure({serials.at(2), serials.at(2), serials.at(3)}, &completions);
-    // Ends of operations not awaited, whatever their activity, the end of the first awaited
-    // one (listed twice, ended once) and activity short of an end change nothing yet.
-    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrCancel);
-    finishRunning(QMailServiceAction::Successful);
-    finishRunning(QMailServiceAction::Successful);
-    ManagerFixture::server()->setActivity(ManagerFixture::running(), QMailServiceAction::InProgress);
-    QVERIFY(completions.isEmpty());
-
-    // A failure ends it like a success; complete() gets the last status.
-    finishRunning(QMailServiceAction::Failed, QMailServiceAction::Status::ErrNoConnection);
-    QCOMPARE(completions.size(), 1);
-    QCOMPARE(completions.at(0).errorCode, QMailServiceAction::Status::ErrNoConnection);
-    QVERIFY(closure); // deleted later, not inside the manager's signal
-    QTRY_VERIFY(!closure);
-    // Later ends of other operations reach a closure that is gone: nothing happens.
-    finishRunning(QMailServiceAction::Successful);
-    QCOMPARE(completions.size(), 1);
-}
-
-void TestClosures::cancelledQueuedOperationCountsAsEnded()
-{
-    const QList<ZavekServiceActionManager::Serial> serials = queueRetrievals(2);
-    Completions completions;
-    new RecordingClosure({serials.at(1)}, &completions);
-    fixture.manager->cancelOperation(serials.at(1));
-    QTRY_COMPARE(completions.size(), 1);
-    QCOMPARE(completions.at(0).errorCode, QMailServiceAction::Status::ErrCancel);
-}
-
-void TestClosures::withoutSerialsCompletesOnTheNextTurn()
-{
-    Completions completions;
-    QPointer<ClosureBase> closure = new RecordingClosure({}, &completions);
-    QVERIFY(completions.isEmpty());
-    QTRY_COMPARE(completions.size(), 1);
-    QTRY_VERIFY(!closure);
 }
 
 QTEST_GUILESS_MAIN(TestClosures)

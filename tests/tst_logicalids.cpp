@@ -13,7 +13,6 @@
 
 #include <dlfcn.h>
 
-
 namespace {
 
 struct Identifier
@@ -52,39 +51,37 @@ class TestLogicalIds : public QObject
     Q_OBJECT
 
 private slots:
-    void everyIdentifierIsNamedDistinctAndTranslated();
-};
+    void everyIdentifierIsNamedDistinctAndTranslated()
+    {
+        // Texts fixed before the naming rule; attachment_desc shares the string of another member.
+        const QHash<QString, QString> exceptions = {
+            {QStringLiteral("qtn_comm::close"), QStringLiteral("qtn_comm_command_close")},
+            {QStringLiteral("qtn_mail::no_subject_text_query"), QStringLiteral("qtn_mail_subject_missing_error")},
+            {QStringLiteral("qtn_mail::time_hour_ago"), QStringLiteral("qtn_mail_time_hours_ago")},
+            {QStringLiteral("qtn_mail::move_mails_text"), QStringLiteral("qtn_mail_move")},
+            {QStringLiteral("qtn_mail::attachment_desc"), QStringLiteral("qtn_mail_online_attachment_desc")},
+        };
+        QTranslator english;
+        QVERIFY(english.load(QStringLiteral("zavek_en"), QStringLiteral(ZAVEK_TRANSLATIONS_DIR)));
+        QVERIFY(QCoreApplication::installTranslator(&english));
 
-void TestLogicalIds::everyIdentifierIsNamedDistinctAndTranslated()
-{
-    // Texts fixed before the naming rule; attachment_desc shares the string of another member.
-    const QHash<QString, QString> exceptions = {
-        {QStringLiteral("qtn_comm::close"), QStringLiteral("qtn_comm_command_close")},
-        {QStringLiteral("qtn_mail::no_subject_text_query"), QStringLiteral("qtn_mail_subject_missing_error")},
-        {QStringLiteral("qtn_mail::time_hour_ago"), QStringLiteral("qtn_mail_time_hours_ago")},
-        {QStringLiteral("qtn_mail::move_mails_text"), QStringLiteral("qtn_mail_move")},
-        {QStringLiteral("qtn_mail::attachment_desc"), QStringLiteral("qtn_mail_online_attachment_desc")},
-    };
-    QTranslator english;
-    QVERIFY(english.load(QStringLiteral("zavek_en"), QStringLiteral(ZAVEK_TRANSLATIONS_DIR)));
-    QVERIFY(QCoreApplication::installTranslator(&english));
-
-    // Naming one identifier keeps the library loaded when nothing else here uses it.
-    QVERIFY(qtn_comm::bytes);
-    const QList<Identifier> all = declaredIdentifiers();
-    QCOMPARE(all.size(), 211);
-    QSet<QByteArray> seen;
-    for (const Identifier &identifier : all) {
-        QVERIFY2(identifier.text, qPrintable(identifier.name + QStringLiteral(" is not exported")));
-        const QString rule = identifier.name.toLower().replace(QStringLiteral("::"), QStringLiteral("_"));
-        QCOMPARE(QString::fromLatin1(identifier.text), exceptions.value(identifier.name, rule));
-        QVERIFY2(!seen.contains(identifier.text) || identifier.name == QLatin1String("qtn_mail::attachment_desc"), identifier.text);
-        seen.insert(identifier.text);
-        const QString english = qtTrId(identifier.text, -1);
-        QVERIFY2(!english.isEmpty() && english != QLatin1String(identifier.text), identifier.text);
+        // Naming one identifier keeps the library loaded when nothing else here uses it.
+        QVERIFY(qtn_comm::bytes);
+        const QList<Identifier> all = declaredIdentifiers();
+        QCOMPARE(all.size(), 211);
+        QSet<QByteArray> seen;
+        for (const Identifier &identifier : all) {
+            QVERIFY2(identifier.text, qPrintable(identifier.name + QStringLiteral(" is not exported")));
+            const QString rule = identifier.name.toLower().replace(QStringLiteral("::"), QStringLiteral("_"));
+            QCOMPARE(QString::fromLatin1(identifier.text), exceptions.value(identifier.name, rule));
+            QVERIFY2(!seen.contains(identifier.text) || identifier.name == QLatin1String("qtn_mail::attachment_desc"), identifier.text);
+            seen.insert(identifier.text);
+            const QString english = qtTrId(identifier.text, -1);
+            QVERIFY2(!english.isEmpty() && english != QLatin1String(identifier.text), identifier.text);
+        }
+        QCoreApplication::removeTranslator(&english);
     }
-    QCoreApplication::removeTranslator(&english);
-}
+};
 
 QTEST_GUILESS_MAIN(TestLogicalIds)
 #include "tst_logicalids.moc"

@@ -54,75 +54,69 @@ class TestNamClosure : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void lastErrorIsPassedOnceAndBothAreDeleted_data();
-    void lastErrorIsPassedOnceAndBothAreDeleted();
-    void finishedReplyIsAnsweredOnTheNextTurn_data();
-    void finishedReplyIsAnsweredOnTheNextTurn();
-    void nullReplyIsAnsweredWithAnError();
+    void lastErrorIsPassedOnceAndBothAreDeleted_data()
+    {
+        QTest::addColumn<Completions>("errors");
+        QTest::addColumn<QNetworkReply::NetworkError>("expected");
+        QTest::newRow("no error") << Completions() << QNetworkReply::NoError;
+        QTest::newRow("two errors: the last wins")
+            << Completions{QNetworkReply::TimeoutError, QNetworkReply::OperationCanceledError}
+            << QNetworkReply::OperationCanceledError;
+    }
+
+    void lastErrorIsPassedOnceAndBothAreDeleted()
+    {
+        QFETCH(Completions, errors);
+        QFETCH(QNetworkReply::NetworkError, expected);
+        auto *reply = new ScriptedReply;
+        QSignalSpy replyGone(reply, &QObject::destroyed);
+        Completions completions;
+        QPointer<NamClosureBase> closure = new RecordingClosure(reply, &completions);
+        for (QNetworkReply::NetworkError code : errors)
+            reply->reportError(code);
+        QVERIFY(completions.isEmpty());
+        // Connected after the closure, so it runs right after the closure's slot: both must
+        // still be alive there, their deletion deferred.
+        connect(reply, &QNetworkReply::finished, this, [&] { QVERIFY(closure && replyGone.isEmpty()); });
+        reply->finish();
+        QCOMPARE(completions, Completions{expected});
+        QTRY_COMPARE(replyGone.count(), 1);
+        QTRY_VERIFY(!closure);
+        QCOMPARE(completions.size(), 1);
+    }
+
+    void finishedReplyIsAnsweredOnTheNextTurn_data()
+    {
+        QTest::addColumn<bool>("deleteReply");
+        QTest::newRow("reply kept") << false;
+        // As a deleteLater() connected to finished() does before the next turn.
+        QTest::newRow("reply deleted first") << true;
+    }
+
+    void finishedReplyIsAnsweredOnTheNextTurn()
+    {
+        QFETCH(bool, deleteReply);
+        QPointer<ScriptedReply> reply = new ScriptedReply;
+        reply->reportError(QNetworkReply::ContentNotFoundError);
+        reply->finish();
+        Completions completions;
+        QPointer<NamClosureBase> closure = new RecordingClosure(reply, &completions);
+        if (deleteReply)
+            delete reply;
+        QVERIFY(completions.isEmpty());
+        QTRY_COMPARE(completions, Completions{QNetworkReply::ContentNotFoundError});
+        QTRY_VERIFY(!closure && !reply);
+    }
+
+    void nullReplyIsAnsweredWithAnError()
+    {
+        Completions completions;
+        QTest::ignoreMessage(QtWarningMsg, "NamClosureBase::NamClosureBase(QNetworkReply*, QObject*) no reply to wait for");
+        QPointer<NamClosureBase> closure = new RecordingClosure(nullptr, &completions);
+        QTRY_COMPARE(completions, Completions{QNetworkReply::UnknownNetworkError});
+        QTRY_VERIFY(!closure);
+    }
 };
-
-void TestNamClosure::lastErrorIsPassedOnceAndBothAreDeleted_data()
-{
-    QTest::addColumn<Completions>("errors");
-    QTest::addColumn<QNetworkReply::NetworkError>("expected");
-    QTest::newRow("no error") << Completions() << QNetworkReply::NoError;
-    QTest::newRow("two errors: the last wins")
-        << Completions{QNetworkReply::TimeoutError, QNetworkReply::OperationCanceledError}
-        << QNetworkReply::OperationCanceledError;
-}
-
-void TestNamClosure::lastErrorIsPassedOnceAndBothAreDeleted()
-{
-    QFETCH(Completions, errors);
-    QFETCH(QNetworkReply::NetworkError, expected);
-    auto *reply = new ScriptedReply;
-    QSignalSpy replyGone(reply, &QObject::destroyed);
-    Completions completions;
-    QPointer<NamClosureBase> closure = new RecordingClosure(reply, &completions);
-    for (QNetworkReply::NetworkError code : errors)
-        reply->reportError(code);
-    QVERIFY(completions.isEmpty());
-    // Connected after the closure, so it runs right after the closure's slot: both must
-    // still be alive there, their deletion deferred.
-    connect(reply, &QNetworkReply::finished, this, [&] { QVERIFY(closure && replyGone.isEmpty()); });
-    reply->finish();
-    QCOMPARE(completions, Completions{expected});
-    QTRY_COMPARE(replyGone.count(), 1);
-    QTRY_VERIFY(!closure);
-    QCOMPARE(completions.size(), 1);
-}
-
-void TestNamClosure::finishedReplyIsAnsweredOnTheNextTurn_data()
-{
-    QTest::addColumn<bool>("deleteReply");
-    QTest::newRow("reply kept") << false;
-    // As a deleteLater() connected to finished() does before the next turn.
-    QTest::newRow("reply deleted first") << true;
-}
-
-void TestNamClosure::finishedReplyIsAnsweredOnTheNextTurn()
-{
-    QFETCH(bool, deleteReply);
-    QPointer<ScriptedReply> reply = new ScriptedReply;
-    reply->reportError(QNetworkReply::ContentNotFoundError);
-    reply->finish();
-    Completions completions;
-    QPointer<NamClosureBase> closure = new RecordingClosure(reply, &completions);
-    if (deleteReply)
-        delete reply;
-    QVERIFY(completions.isEmpty());
-    QTRY_COMPARE(completions, Completions{QNetworkReply::ContentNotFoundError});
-    QTRY_VERIFY(!closure && !reply);
-}
-
-void TestNamClosure::nullReplyIsAnsweredWithAnError()
-{
-    Completions completions;
-    QTest::ignoreMessage(QtWarningMsg, "NamClosureBase::NamClosureBase(QNetworkReply*, QObject*) no reply to wait for");
-    QPointer<NamClosureBase> closure = new RecordingClosure(nullptr, &completions);
-    QTRY_COMPARE(completions, Completions{QNetworkReply::UnknownNetworkError});
-    QTRY_VERIFY(!closure);
-}
 
 QTEST_GUILESS_MAIN(TestNamClosure)
 #include "tst_namclosure.moc"

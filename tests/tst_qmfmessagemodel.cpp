@@ -10,29 +10,31 @@ class TestQmfMessageModel : public QObject
     Q_OBJECT
 
 private:
-    static QMailMessagePart textPart(const QByteArray &type, const QString &text)
+    using Disposition = QMailMessageContentDisposition;
+    static QMailMessagePart textPart(const QByteArray &type, const QString &text, Disposition::DispositionType disposition = Disposition::None)
     {
-        return QMailMessagePart::fromData(text, QMailMessageContentDisposition(QMailMessageContentDisposition::None),
-                                          QMailMessageContentType(type), QMailMessageBody::EightBit);
+        return QMailMessagePart::fromData(text, Disposition(disposition), QMailMessageContentType(type), QMailMessageBody::EightBit);
+    }
+
+    template <typename Container>
+    static Container multipart(QMailMessagePartContainer::MultipartType type, const QList<QMailMessagePart> &parts)
+    {
+        Container container;
+        container.setMultipartType(type);
+        for (const QMailMessagePart &part : parts)
+            container.appendPart(part);
+        return container;
     }
 
     // mixed( alternative(plain, html), image, mixed(plain) )
     static QMailMessage nestedMessage()
     {
-        QMailMessage message;
-        message.setMultipartType(QMailMessage::MultipartMixed);
-        QMailMessagePart alternative;
-        alternative.setMultipartType(QMailMessage::MultipartAlternative);
-        alternative.appendPart(textPart("text/plain", QStringLiteral("plain")));
-        alternative.appendPart(textPart("text/html", QStringLiteral("<b>html</b>")));
-        message.appendPart(alternative);
-        message.appendPart(QMailMessagePart::fromData(QByteArray("img"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
-                                                      QMailMessageContentType("image/png"), QMailMessageBody::Base64));
-        QMailMessagePart inner;
-        inner.setMultipartType(QMailMessage::MultipartMixed);
-        inner.appendPart(textPart("text/plain", QStringLiteral("inner")));
-        message.appendPart(inner);
-        return message;
+        const QMailMessagePart image = QMailMessagePart::fromData(QByteArray("img"), Disposition(Disposition::Attachment),
+                                                                  QMailMessageContentType("image/png"), QMailMessageBody::Base64);
+        const auto alternative = multipart<QMailMessagePart>(QMailMessage::MultipartAlternative,
+                                                             {textPart("text/plain", "plain"), textPart("text/html", "<b>html</b>")});
+        return multipart<QMailMessage>(QMailMessage::MultipartMixed,
+                                       {alternative, image, multipart<QMailMessagePart>(QMailMessage::MultipartMixed, {textPart("text/plain", "inner")})});
     }
 
 private slots:
@@ -55,14 +57,12 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, shortText);
         QFETCH(quint64, messageId);
-        QFETCH(bool, valid);
-        QFETCH(bool, validShort);
         const QMailMessagePart::Location location(text);
         QCOMPARE(location.toString(true), text);
         QCOMPARE(location.toString(false), shortText);
         QCOMPARE(location.containingMessageId(), QMailMessageId(messageId));
-        QCOMPARE(location.isValid(), valid);
-        QCOMPARE(location.isValid(false), validShort);
+        QTEST(location.isValid(), "valid");
+        QTEST(location.isValid(false), "validShort");
         QVERIFY(QMailMessagePart::Location(location.toString(true)) == location);
         // Text without a dash is all indices.
         if (!shortText.isEmpty())
@@ -87,7 +87,7 @@ private slots:
         QVERIFY(!location.containingMessageId().isValid());
     }
 
-    void partNumbersAndLocations()
+    void partNumbersLocationsAndWalk()
     {
         QMailMessage message = nestedMessage();
         QCOMPARE(message.partCount(), 3u);
@@ -104,13 +104,11 @@ private slots:
 
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^QMailMessage::partAt: no part at")));
         QVERIFY(message.partAt(QMailMessagePart::Location(QStringLiteral("5-9"))).partCount() == 0);
-    }
 
-    void foreachPartOrder()
-    {
-        QMailMessage message = nestedMessage();
+        // The walk is depth first.
+        QMailMessage walked = nestedMessage();
         QStringList order;
-        QVERIFY(message.foreachPart([&order](QMailMessagePart &part) {
+        QVERIFY(walked.foreachPart([&order](QMailMessagePart &part) {
             order << part.location().toString(false);
             return true;
         }));
@@ -118,16 +116,13 @@ private slots:
 
         // The first false ends the whole walk, also from inside a nested level.
         order.clear();
-        const QMailMessage &constMessage = message;
+        const QMailMessage &constMessage = walked;
         QVERIFY(!constMessage.foreachPart([&order](const QMailMessagePart &part) {
             order << part.location().toString(false);
             return part.location().toString(false) != QLatin1String("1.1");
         }));
         QCOMPARE(order, QStringList({"1", "1.1"}));
-    }
 
-    void foreachPartCopiesFunctorPerLevel()
-    {
         // A functor that counts in itself: the copy used for a nested level does not
         // report back to the level above.
         struct Counter {
@@ -140,29 +135,34 @@ private slots:
             }
         };
         QList<int> log;
-        const QMailMessage message = nestedMessage();
-        QVERIFY(message.foreachPart(Counter{0, &log}));
+        QVERIFY(constMessage.foreachPart(Counter{0, &log}));
         QCOMPARE(log, QList<int>({1, 2, 3, 2, 3, 4}));
     }
 
-    void bodySearchRules()
+    void bodySearchAndContentAvailability()
     {
         // (Where the search finds bodies in loaded messages: tst_qmfmessageparse.)
         // Signed: only the first part counts.
-        QMailMessage signedMessage;
-        signedMessage.setMultipartType(QMailMessage::MultipartSigned);
-        signedMessage.appendPart(QMailMessagePart::fromData(QByteArray("sig"), QMailMessageContentDisposition(QMailMessageContentDisposition::None),
-                                                            QMailMessageContentType("application/pgp-signature"), QMailMessageBody::SevenBit));
-        signedMessage.appendPart(textPart("text/plain", QStringLiteral("late")));
+        const auto signedMessage = multipart<QMailMessage>(QMailMessage::MultipartSigned,
+                                                           {textPart("application/pgp-signature", "sig"), textPart("text/plain", "late")});
         QVERIFY(!signedMessage.findPlainTextContainer());
 
         // A text attachment is never the body.
-        QMailMessage withTextAttachment;
-        withTextAttachment.setMultipartType(QMailMessage::MultipartMixed);
-        withTextAttachment.appendPart(QMailMessagePart::fromData(QStringLiteral("notes"), QMailMessageContentDisposition(QMailMessageContentDisposition::Attachment),
-                                                                 QMailMessageContentType("text/plain"), QMailMessageBody::EightBit));
+        const auto withTextAttachment = multipart<QMailMessage>(QMailMessage::MultipartMixed,
+                                                                {textPart("text/plain", "notes", Disposition::Attachment)});
         QVERIFY(!withTextAttachment.findPlainTextContainer());
         QCOMPARE(withTextAttachment.findAttachmentLocations().size(), 1);
+
+        // Content is available unless a part is marked partial or is empty; a multipart always.
+        QMailMessagePart part = textPart("text/plain", QStringLiteral("text"));
+        QVERIFY(part.contentAvailable());
+        part.setHeaderField(QStringLiteral("X-qmf-internal-partial-content"), QStringLiteral("true"));
+        QVERIFY(!part.contentAvailable());
+        part.removeHeaderField(QStringLiteral("x-QMF-internal-partial-content"));
+        QVERIFY(part.contentAvailable());
+        QVERIFY(!QMailMessagePart().contentAvailable());
+        QVERIFY(multipart<QMailMessagePart>(QMailMessage::MultipartAlternative, {}).contentAvailable());
+        QVERIFY(!QMailMessageMetaData().partialContentAvailable());
     }
 
     void copiesAreIndependent()
@@ -181,27 +181,9 @@ private slots:
         QCOMPARE(copy.partAt(2).partAt(1).location().toString(true), QStringLiteral("3-3.2"));
 
         // A part appended elsewhere takes its new place.
-        QMailMessage other;
-        other.setMultipartType(QMailMessage::MultipartMixed);
-        other.appendPart(textPart("text/plain", QStringLiteral("x")));
-        other.appendPart(original.partAt(0));
+        const auto other = multipart<QMailMessage>(QMailMessage::MultipartMixed, {textPart("text/plain", "x"), original.partAt(0)});
         QCOMPARE(other.partAt(1).partAt(1).location().toString(false), QStringLiteral("2.2"));
         QCOMPARE(original.partAt(0).location().toString(false), QStringLiteral("1"));
-    }
-
-    void partContentAvailability()
-    {
-        QMailMessagePart part = textPart("text/plain", QStringLiteral("text"));
-        QVERIFY(part.contentAvailable());
-        part.setHeaderField(QStringLiteral("X-qmf-internal-partial-content"), QStringLiteral("true"));
-        QVERIFY(!part.contentAvailable());
-        part.removeHeaderField(QStringLiteral("x-QMF-internal-partial-content"));
-        QVERIFY(part.contentAvailable());
-        QVERIFY(!QMailMessagePart().contentAvailable());
-        QMailMessagePart multipart;
-        multipart.setMultipartType(QMailMessage::MultipartAlternative);
-        QVERIFY(multipart.contentAvailable());
-        QVERIFY(!QMailMessageMetaData().partialContentAvailable());
     }
 
     void multipartTypeAndBody()
@@ -239,7 +221,7 @@ private slots:
         QVERIFY(fromBody.findHtmlContainer());
     }
 
-    void messageHeadersUpdateMetaData()
+    void headersUpdateMetaDataAndTheWireForm()
     {
         // (From, To and Cc written as header fields, names with commas included, reach the
         // metadata in tst_utilsmessage.)
@@ -262,14 +244,10 @@ private slots:
         QCOMPARE(message.recipients().last().address(), QStringLiteral("hidden@x.example"));
         // A group without a name is still a group.
         QCOMPARE(QMailAddress(QStringLiteral(": a@x.example, b@x.example;")).groupMembers().size(), 2);
-    }
 
-    void serialisationRoundTrip()
-    {
-        QMailMessage message = nestedMessage();
+        // On the wire: CRLF, no Bcc, an encoded subject. (Structure and content surviving the
+        // round trip: tst_qmfmessageparse.)
         message.setSubject(QStringLiteral("Round \u00e4"));
-        message.setBcc(QList<QMailAddress>() << QMailAddress(QStringLiteral("hidden@x.example")));
-        // (Structure and content surviving the round trip: tst_qmfmessageparse.)
         const QByteArray wire = message.toRfc2822();
         QVERIFY(wire.contains("\r\n"));
         QVERIFY(!wire.contains("hidden@x.example"));

@@ -21,6 +21,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
 
 // A request made of the manager, as a data row: returns its serial.
 using Issue = std::function<uint(ZavekServiceActionManager &)>;
@@ -59,12 +60,7 @@ public:
                 });
     }
 
-    QStringList take()
-    {
-        const QStringList taken = lines;
-        lines.clear();
-        return taken;
-    }
+    QStringList take() { return std::exchange(lines, {}); }
 
     QStringList lines;
 };

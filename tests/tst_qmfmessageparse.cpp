@@ -218,25 +218,10 @@ private slots:
     void digestAndFoldedHeaders()
     {
         const QMailMessage message = QMailMessage::fromRfc2822(
-            "Subject: a folded\n"
-            "\tsubject line\n"
-            "X-Empty:\n"
-            "X-Priority: Normal\n"
-            "Received: first; Mon, 2 Mar 2026 10:00:00 +0000\n"
-            "Received: second; Sun, 1 Mar 2026 10:00:00 +0000\n"
-            "content-type: Multipart/Digest; boundary=\"d d\"\n"
-            "\n"
-            "--d d\n"
-            "\n"
-            "Subject: first digest\n"
-            " entry\n"
-            "\n"
-            "one\n"
-            "--d d\n"
-            "Content-Type: text/plain\n"
-            "\n"
-            "two\n"
-            "--d d--\n");
+            "Subject: a folded\n\tsubject line\nX-Empty:\nX-Priority: Normal\n"
+            "Received: first; Mon, 2 Mar 2026 10:00:00 +0000\nReceived: second; Sun, 1 Mar 2026 10:00:00 +0000\n"
+            "content-type: Multipart/Digest; boundary=\"d d\"\n\n"
+            "--d d\n\nSubject: first digest\n entry\n\none\n--d d\nContent-Type: text/plain\n\ntwo\n--d d--\n");
         QCOMPARE(message.subject(), QStringLiteral("a folded\tsubject line"));
         QCOMPARE(message.headerFieldsText(QStringLiteral("received")).size(), 2);
         QCOMPARE(message.headerFieldText(QStringLiteral("X-Empty")), QString());

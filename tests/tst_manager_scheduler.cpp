@@ -1,7 +1,5 @@
-// The queue and its scheduler: pre-emption, cancellation, restarts, waiting for the store,
-// re-entrant requests and the relays of status and progress. The order of the queue and
-// which requests merge (urgent first, snapshot follow-ups, the last store change) are
-// checked after every step of the soak's model.
+// The queue and its scheduler: order, merging limits, pre-emption, cancellation, restarts,
+// waiting for the store, re-entrant requests and the relays of status and progress.
 
 #include "managerfixture.h"
 
@@ -25,6 +23,11 @@ private slots:
     }
     void cleanup() { fixture.finish(); }
 
+    void urgentWorkFirstTiesInArrivalOrder();
+    void snapshotRequestsQueueOneFollowUp_data();
+    void snapshotRequestsQueueOneFollowUp();
+    void storeChangeJoinsOnlyTheLastStoreChange_data();
+    void storeChangeJoinsOnlyTheLastStoreChange();
     void preemptedSyncEndsExactlyOnce_data();
     void preemptedSyncEndsExactlyOnce();
     void followUpCancelledBehindItsPreemptedRun();
@@ -45,6 +48,85 @@ private:
     ManagerFixture fixture;
     QMailAccountId account;
 };
+
+void TestManagerScheduler::urgentWorkFirstTiesInArrivalOrder()
+{
+    Manager *manager = fixture.manager.data();
+    manager->retrieveMessagePart(fixture.part(1, 1));
+    QCOMPARE(manager->retrieveMessagePart(fixture.part(1, 1)), 1u);   // retrievals join the running one
+    manager->sync(account);
+    manager->exportUpdates(account);
+    manager->retrieveMessages({QMailMessageId(2)}, QMailRetrievalAction::Content);
+    manager->deleteMessages({QMailMessageId(3)});
+    QCOMPARE(fixture.log->take(), (QStringList{"A1 Pending 0", "A1 Pending 0", "A2 Pending 0", "A3 Pending 0",
+                                               "A4 Pending 0", "A5 Pending 0"}));
+    fixture.succeedAll();
+    QCOMPARE(fixture.calls(), (QStringList{"retrieveMessagePart", "retrieveMessages", "deleteMessages",
+                                           "synchronizeAll", "exportUpdates"}));
+    QVERIFY(fixture.server()->cancellationRequests().isEmpty());
+}
+
+void TestManagerScheduler::snapshotRequestsQueueOneFollowUp_data()
+{
+    QTest::addColumn<Issue>("request");
+    QTest::newRow("send") << Issue([](Manager &m) { return m.send(QMailAccountId(1)); });
+    QTest::newRow("exportUpdates") << Issue([](Manager &m) { return m.exportUpdates(QMailAccountId(1)); });
+    QTest::newRow("sync") << Issue([](Manager &m) { return m.sync(QMailAccountId(1)); });
+}
+
+void TestManagerScheduler::snapshotRequestsQueueOneFollowUp()
+{
+    QFETCH(Issue, request);
+    Manager &manager = *fixture.manager;
+    const uint running = request(manager);
+    const uint followUp = request(manager);
+    QVERIFY(followUp != running);
+    QCOMPARE(request(manager), followUp);
+    QCOMPARE(fixture.succeedAll(), 2);
+    QCOMPARE(ends(fixture.log->lines), (QStringList{line("A%1 Successful 0", running), line("A%1 Successful 0", followUp)}));
+}
+
+void TestManagerScheduler::storeChangeJoinsOnlyTheLastStoreChange_data()
+{
+    const QMailMessageIdList ids{QMailMessageId(7)};
+    QMailMessage message;
+    message.setId(QMailMessageId(7));
+    const Issue read = [=](Manager &m) { return m.flagMessages(ids, QMailMessage::Read, 0); };
+    const Issue update = [=](Manager &m) { return m.updateMessages({message}); };
+    const QStringList flagUpdateFlag{"flagMessages", "updateMessages", "flagMessages"};
+    QTest::addColumn<Issue>("change");
+    QTest::addColumn<Issue>("between");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<bool>("changeRunsFirst");   // else a retrieval runs, and the change waits
+    QTest::newRow("read, unread, read") << read << Issue([=](Manager &m) { return m.flagMessages(ids, 0, QMailMessage::Read); })
+                                        << QStringList{"flagMessages", "flagMessages", "flagMessages"} << false;
+    QTest::newRow("flag, update, flag") << read << update << flagUpdateFlag << false;
+    QTest::newRow("flag running, update, flag") << read << update << flagUpdateFlag << true;
+    QTest::newRow("delete, add, delete") << Issue([=](Manager &m) { return m.deleteMessages(ids); })
+                                         << Issue([=](Manager &m) { return m.addMessages({message}); })
+                                         << QStringList{"deleteMessages", "addMessages", "deleteMessages"} << false;
+    QTest::newRow("move, update, move") << Issue([=](Manager &m) { return m.moveMessages(ids, QMailFolderId(2)); }) << update
+                                        << QStringList{"moveMessages", "updateMessages", "moveMessages"} << false;
+}
+
+void TestManagerScheduler::storeChangeJoinsOnlyTheLastStoreChange()
+{
+    QFETCH(Issue, change);
+    QFETCH(Issue, between);
+    QFETCH(QStringList, calls);
+    QFETCH(bool, changeRunsFirst);
+    Manager &manager = *fixture.manager;
+    if (!changeRunsFirst)
+        manager.retrieveMessages({QMailMessageId(9)}, QMailRetrievalAction::Content);
+    const uint first = change(manager);
+    between(manager);
+    // Merged into the first, it would run before the change between, which would undo it.
+    const uint last = change(manager);
+    QVERIFY(last != first);
+    QCOMPARE(change(manager), last);   // nothing changed since: it joins
+    fixture.succeedAll();
+    QCOMPARE(fixture.calls().mid(changeRunsFirst ? 0 : 1), calls);
+}
 
 void TestManagerScheduler::preemptedSyncEndsExactlyOnce_data()
 {
